@@ -1,0 +1,52 @@
+// The mail message as received: raw header and body lines, and the fields
+// that ProcessHeaders fills from the header lines.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "intake/HeaderList.h"
+#include "intake/IdEMailAddress.h"
+#include "platform/DateTime.h"
+
+enum TIdMessagePriority { mpHighest, mpHigh, mpNormal, mpLow, mpLowest };
+
+class TIdMessage {
+ public:
+  THeaderList Headers;             // received header lines, unchanged, in order
+  std::vector<std::string> Body;   // received body lines, dot-unstuffed
+
+  TIdEMailAddressItem From;
+  TIdEMailAddressList Recipients;  // "To"
+  TIdEMailAddressList CCList;
+  TIdEMailAddressList BccList;     // never filled from received text
+  std::string Subject;
+  std::string ContentType;
+  std::string CharSet;             // upper-cased charset parameter of ContentType
+  std::string ContentTransferEncoding;
+  std::string ContentDisposition;
+  std::string MessageId;
+  std::vector<std::string> NewsGroups;
+  std::string Organization;
+  TIdEMailAddressItem ReceiptRecipient;
+  std::string References;
+  TIdEMailAddressList ReplyTo;
+  TIdEMailAddressItem Sender;
+  TDateTime Date = 0;              // 0: use the time of sending
+  TIdMessagePriority Priority = mpNormal;
+  std::string MIMEBoundary;
+  THeaderList ExtraHeaders;        // not filled for received messages
+  bool NoDecode = false;
+  bool NoEncode = false;
+
+  // Fills the fields above from Headers, overwriting what they held.
+  // Throws EFailure("@ Outside address") for an address the parser rejects.
+  void ProcessHeaders();
+};
+
+// RFC 2047 decoding of "=?ISO..." and "=?WINDOWS..." encoded words (Q and B),
+// ISO-2022-JP text converted to Shift-JIS, NUL characters removed.
+std::string DecodeHeader(const std::string& text);
+
+// Parses an RFC 822 date-time into local time; false when it cannot be read.
+bool ParseRfc822Date(const std::string& text, TDateTime& result);

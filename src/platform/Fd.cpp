@@ -1,0 +1,12 @@
+#include "platform/Fd.h"
+
+#include <unistd.h>
+
+namespace net {
+
+void Fd::reset(int fd) {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = fd;
+}
+
+}  // namespace net

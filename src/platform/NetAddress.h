@@ -1,0 +1,39 @@
+// IPv4 addresses and host name resolution for the engine's sockets.
+#pragma once
+
+#include <netinet/in.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace net {
+
+// An IPv4 address as dotted text with a port.
+struct Endpoint {
+  std::string ip;
+  uint16_t port = 0;
+};
+
+// Dotted text ("192.0.2.1") of an address.
+std::string DottedText(const in_addr& address);
+
+// Makes a socket address; throws ESocketError when the text is not a dotted
+// IPv4 address.
+sockaddr_in MakeAddress(const std::string& dotted, uint16_t port);
+
+// The IPv4 addresses a host name (or dotted text) resolves to through the
+// operating system's resolver (getaddrinfo, thread-safe), in its order.
+// Throws ESocketError with the resolver's text when the name does not resolve.
+std::vector<in_addr> ResolveHost(const std::string& host);
+
+// Endpoint of a socket address.
+Endpoint ToEndpoint(const sockaddr_in& address);
+
+// This computer's host name as gethostname gives it.
+std::string LocalHostName();
+
+// Text of an errno value for ESocketError messages.
+std::string SocketErrorText(int error);
+
+}  // namespace net

@@ -1,0 +1,175 @@
+#include "platform/TcpStream.h"
+
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "platform/Failure.h"
+
+namespace net {
+namespace {
+
+constexpr std::size_t kReceiveChunk = 16384;
+// Beyond this an idle connection gives its input buffer back.
+constexpr std::size_t kKeepCapacity = 4096;
+
+[[noreturn]] void ThrowSocketError(int error) { throw ESocketError(SocketErrorText(error), error); }
+
+void SetNoDelay(int fd) {
+  int on = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+}  // namespace
+
+TcpStream::TcpStream(Fd connected) : fd_(std::move(connected)) { SetNoDelay(fd_.get()); }
+
+void TcpStream::Connect(const sockaddr_in& address, int timeoutMs) {
+  Close();
+  {
+    std::lock_guard lock(abortLock_);
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) ThrowSocketError(errno);
+    fd_.reset(fd);
+    aborted_ = false;
+  }
+  SetNoDelay(fd_.get());
+  try {
+    if (::connect(fd_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return;
+    if (errno != EINPROGRESS) ThrowSocketError(errno);
+    if (!Wait(POLLOUT, timeoutMs)) throw EConnectTimeout();
+    int error = 0;
+    socklen_t length = sizeof error;
+    getsockopt(fd_.get(), SOL_SOCKET, SO_ERROR, &error, &length);
+    if (aborted_ && error == 0) error = ECONNABORTED;
+    if (error != 0) ThrowSocketError(error);
+  } catch (...) {
+    Close();
+    throw;
+  }
+}
+
+bool TcpStream::Wait(short events, int timeoutMs) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    int waitMs = timeoutMs;
+    if (timeoutMs != kForever) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      waitMs = left > 0 ? static_cast<int>(left) : 0;
+    }
+    pollfd entry{fd_.get(), events, 0};
+    int rc = ::poll(&entry, 1, waitMs);
+    if (rc > 0) return true;
+    if (rc == 0) return false;
+    if (errno != EINTR) ThrowSocketError(errno);
+  }
+}
+
+bool TcpStream::Receive(int timeoutMs) {
+  if (inStart_ > 0) {
+    in_.erase(0, inStart_);
+    inStart_ = 0;
+  }
+  for (;;) {
+    const std::size_t used = in_.size();
+    in_.resize(used + kReceiveChunk);
+    ssize_t n = ::recv(fd_.get(), in_.data() + used, kReceiveChunk, MSG_DONTWAIT);
+    const int error = errno;
+    in_.resize(used + (n > 0 ? static_cast<std::size_t>(n) : 0));
+    if (n > 0) return true;
+    if (n == 0 || aborted_) return false;
+    if (error == EINTR) continue;
+    if (error != EAGAIN && error != EWOULDBLOCK) ThrowSocketError(error);
+    if (!Wait(POLLIN, timeoutMs)) throw EReadTimeout();
+  }
+}
+
+std::string TcpStream::ReadLine(int timeoutMs) {
+  if (!fd_) throw EConnectionClosed();
+  std::size_t scanned = 0;  // unread bytes already known to hold no LF
+  for (;;) {
+    const std::size_t lf = in_.find('\n', inStart_ + scanned);
+    if (lf != std::string::npos) {
+      std::size_t length = lf - inStart_;
+      if (length > kMaxLineLength) throw ELineTooLong();
+      if (length > 0 && in_[lf - 1] == '\r') --length;
+      std::string line = in_.substr(inStart_, length);
+      inStart_ = lf + 1;
+      if (inStart_ == in_.size()) {
+        in_.clear();
+        inStart_ = 0;
+        if (in_.capacity() > kKeepCapacity) in_.shrink_to_fit();
+      }
+      return line;
+    }
+    if (in_.size() - inStart_ > kMaxLineLength) throw ELineTooLong();
+    scanned = in_.size() - inStart_;
+    if (!Receive(timeoutMs)) {
+      peerClosed_ = true;
+      throw EConnectionClosed();
+    }
+  }
+}
+
+bool TcpStream::HasBufferedLine() const { return in_.find('\n', inStart_) != std::string::npos; }
+
+void TcpStream::Flush(int timeoutMs) {
+  std::string pending;
+  pending.swap(out_);  // a failed flush leaves nothing behind to resend
+  if (!fd_) throw EConnectionClosed();
+  std::size_t sent = 0;
+  while (sent < pending.size()) {
+    ssize_t n = ::send(fd_.get(), pending.data() + sent, pending.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0) {
+      sent += static_cast<std::size_t>(n);
+      continue;
+    }
+    const int error = errno;
+    if (error == EINTR) continue;
+    if (aborted_) throw EConnectionClosed();
+    if (error != EAGAIN && error != EWOULDBLOCK) ThrowSocketError(error);
+    if (!Wait(POLLOUT, timeoutMs)) throw ESocketError(SocketErrorText(ETIMEDOUT), ETIMEDOUT);
+  }
+  pending.clear();
+  if (pending.capacity() <= kKeepCapacity) out_.swap(pending);
+}
+
+void TcpStream::Abort() {
+  std::lock_guard lock(abortLock_);
+  if (!fd_) return;
+  aborted_ = true;
+  ::shutdown(fd_.get(), SHUT_RDWR);
+}
+
+void TcpStream::Close() {
+  std::lock_guard lock(abortLock_);
+  fd_.reset();
+  aborted_ = false;
+  peerClosed_ = false;
+  in_.clear();
+  in_.shrink_to_fit();
+  inStart_ = 0;
+  out_.clear();
+}
+
+bool TcpStream::IsOpen() const { return fd_ && !aborted_ && !peerClosed_; }
+
+Endpoint TcpStream::LocalAddress() const {
+  sockaddr_in address{};
+  socklen_t length = sizeof address;
+  getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&address), &length);
+  return ToEndpoint(address);
+}
+
+Endpoint TcpStream::PeerAddress() const {
+  sockaddr_in address{};
+  socklen_t length = sizeof address;
+  getpeername(fd_.get(), reinterpret_cast<sockaddr*>(&address), &length);
+  return ToEndpoint(address);
+}
+
+}  // namespace net
