@@ -1,0 +1,127 @@
+// Entry point: module initialisation (log, product information), the
+// single-instance rule with the "open" and "close" arguments, then the
+// controller on a desktop or, without a display, headless.
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include <QApplication>
+#include <QCoreApplication>
+
+#include "core/AppPaths.h"
+#include "core/DummyForm.h"
+#include "core/ExitSignals.h"
+#include "core/InstanceChannel.h"
+#include "core/ProductInfoFile.h"
+#include "core/UserMessages.h"
+#include "log/OperationLog.h"
+
+namespace {
+
+struct CommandLine {
+  bool headless = false;
+  std::string dataDir;
+  std::string command;  // the first plain argument: "open", "close" or other
+};
+
+CommandLine ParseCommandLine(int argc, char** argv) {
+  CommandLine line;
+  if (const char* dir = std::getenv("POSTWICK_DATA_DIR")) line.dataDir = dir;
+  bool commandSeen = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--headless") {
+      line.headless = true;
+    } else if (arg == "--data-dir" && i + 1 < argc) {
+      line.dataDir = argv[++i];
+    } else if (!commandSeen) {
+      line.command = arg;
+      commandSeen = true;
+    }
+  }
+  return line;
+}
+
+bool DisplayAvailable() {
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  if (platform && *platform) return true;
+  return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  CommandLine commandLine = ParseCommandLine(argc, argv);
+  if (!commandLine.headless && !DisplayAvailable()) {
+    std::fprintf(stderr, "No display found: Postwick runs headless.\n");
+    commandLine.headless = true;
+  }
+
+  // Module initialisation, before any window exists.
+  TDummyForm::Environment env;
+  env.paths = AppPaths::ForExecutable(argv[0], commandLine.dataDir);
+  env.headless = commandLine.headless;
+  OperationLog().Load(env.paths.LogFile());
+  env.product = LoadProductInfo(env.paths.ProductInfoFile());
+
+  std::unique_ptr<QCoreApplication> app;
+  if (env.headless) {
+    app = std::make_unique<QCoreApplication>(argc, argv);
+  } else {
+    auto gui = std::make_unique<QApplication>(argc, argv);
+    gui->setQuitOnLastWindowClosed(false);
+    app = std::move(gui);
+  }
+  QCoreApplication::setApplicationName(QString::fromLocal8Bit(env.product.ProgName.c_str()));
+  UserMessages::SetHeadless(env.headless);
+
+  InstanceChannel channel(QString::fromLocal8Bit(env.paths.DataFolder().c_str()));
+  const bool anotherRuns = channel.AnotherInstanceRuns();
+  if (commandLine.command == "close") {
+    if (anotherRuns) channel.Send(kCloseMessage);
+    std::this_thread::sleep_for(std::chrono::milliseconds(8000));
+    return 0;
+  }
+  if (commandLine.command == "open") {
+    if (anotherRuns) {
+      channel.Send(kOpenMessage);
+      return 0;
+    }
+    env.openAtStart = true;
+  }
+  if (anotherRuns) {
+    channel.Send(kRestoreMessage);
+    return 0;
+  }
+  channel.Listen();
+
+  int exitCode = 0;
+  {
+    TDummyForm controller(std::move(env));
+    QObject::connect(&channel, &InstanceChannel::restoreRequested, &controller, &TDummyForm::BringToFront);
+    QObject::connect(&channel, &InstanceChannel::closeRequested, controller.ExitAction, &QAction::trigger);
+    QObject::connect(&channel, &InstanceChannel::openRequested, controller.Open, &QAction::trigger);
+    ExitSignals exitSignals;
+    QObject::connect(&exitSignals, &ExitSignals::exitRequested, controller.ExitAction, &QAction::trigger);
+    if (controller.Env().headless) {
+      QObject::connect(&controller, &TDummyForm::sendErrorsWarningRequested, [] {
+        std::fprintf(stderr, "Warning: many sending errors one after another; outgoing port 25 may be blocked.\n");
+      });
+      QObject::connect(&controller, &TDummyForm::dnsWarningRequested, [] {
+        std::fprintf(stderr, "Warning: no DNS server is known; messages cannot be relayed.\n");
+      });
+    }
+    if (controller.FormCreate()) {
+      exitCode = app->exec();
+    } else {
+      exitCode = 1;
+    }
+  }
+  // Module finalisation: the log back to its file if it changed.
+  OperationLog().SaveIfDirty(AppPaths::ForExecutable(argv[0], commandLine.dataDir).LogFile());
+  return exitCode;
+}

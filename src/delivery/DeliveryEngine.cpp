@@ -1,0 +1,162 @@
+#include "delivery/DeliveryEngine.h"
+
+#include <algorithm>
+
+#include "delivery/DeliveryTexts.h"
+#include "delivery/MySMTPThread.h"
+#include "log/OperationLog.h"
+#include "platform/Failure.h"
+#include "platform/NetAddress.h"
+
+std::atomic<int32_t> SentCount{0};
+std::atomic<int32_t> FailedCount{0};
+std::atomic<bool> ShuttingDown{false};
+
+namespace {
+
+// What one recipient came to.
+struct RecipientOutcome {
+  bool failed = true;
+  bool lookupSucceeded = false;
+  std::string status = delivery_text::kCouldNotResolveDomain;
+};
+
+std::string JoinReplyLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) text += line + "\r\n";
+  return text;
+}
+
+// The status a failed host attempt leaves: a dropped connection says so;
+// a refused command gives the refusing reply's text; any other failure after
+// the greeting (a read time-out, a socket error) gives its own text, since
+// the client's last reply then answered an earlier command.
+std::string FailedAttemptStatus(const TIdSMTP& smtp, const EFailure* failure) {
+  if (smtp.ClosedGracefully()) return delivery_text::kConnectionFailed;
+  if (failure == nullptr || dynamic_cast<const ESmtpReplyError*>(failure) != nullptr)
+    return JoinReplyLines(smtp.LastReplyText());
+  return failure->what();
+}
+
+// One attempt at one exchanger; true when it accepted the message.
+bool TryHost(TIdSMTP& smtp, const std::string& host, TIdMessage& msg, std::string& status) {
+  try {
+    smtp.Host = host;
+    smtp.Connect(kMxConnectTimeoutMs);
+    smtp.Send(msg);
+    smtp.Disconnect();
+    return true;
+  } catch (const EFailure& failure) {
+    status = FailedAttemptStatus(smtp, &failure);
+  } catch (const std::exception&) {
+    status = FailedAttemptStatus(smtp, nullptr);
+  }
+  if (smtp.Connected()) {
+    try {
+      smtp.Disconnect();
+    } catch (...) {
+    }
+  }
+  return false;
+}
+
+RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg, const TIdEMailAddressItem& recipient,
+                                    const std::string& dnsServer) {
+  RecipientOutcome outcome;
+  msg.Recipients.Clear();
+  msg.CCList.Clear();
+  msg.BccList.Clear();
+  msg.Recipients.Add() = recipient;
+
+  std::vector<std::string> hosts;
+  outcome.lookupSucceeded = LookupMxHosts(thread, dnsServer, recipient.Address, hosts);
+  if (!outcome.lookupSucceeded) return outcome;
+  for (const auto& host : hosts) {
+    outcome.status.clear();
+    if (IsLoopbackHost(host)) continue;
+    if (TryHost(thread.SMTP(), host, msg, outcome.status)) {
+      outcome.failed = false;
+      break;
+    }
+  }
+  if (outcome.failed && outcome.status.empty()) outcome.status = delivery_text::kUnableToSend;
+  return outcome;
+}
+
+}  // namespace
+
+std::string DomainOf(const std::string& address) {
+  // Words are the runs of characters between "@"s; the domain is the second.
+  std::size_t start = address.find_first_not_of('@');
+  if (start == std::string::npos) return {};
+  std::size_t end = address.find('@', start);
+  if (end == std::string::npos) return {};
+  start = address.find_first_not_of('@', end);
+  if (start == std::string::npos) return {};
+  end = address.find('@', start);
+  return address.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+bool IsLoopbackHost(const std::string& host) {
+  try {
+    const auto addresses = net::ResolveHost(host);
+    return !addresses.empty() && net::DottedText(addresses.front()) == "127.0.0.1";
+  } catch (...) {
+    return false;
+  }
+}
+
+bool LookupMxHosts(TMySMTPThread& thread, const std::string& dnsServer, const std::string& address,
+                   std::vector<std::string>& hosts) {
+  hosts.clear();
+  bool completed = false;
+  const std::string domain = DomainOf(address);
+  if (!domain.empty()) {
+    TIdDNSResolver& resolver = thread.DNSResolver();
+    std::vector<const TMXRecord*> exchangers;
+    try {
+      resolver.QueryRecords = TQueryRecordTypes{qtMX};
+      resolver.Host = dnsServer;
+      resolver.ClearResults();
+      resolver.Activate();
+      resolver.Resolve(domain);
+      completed = true;
+      for (const auto& record : resolver.QueryResult())
+        if (const auto* mx = dynamic_cast<const TMXRecord*>(record.get())) exchangers.push_back(mx);
+    } catch (...) {
+      completed = false;
+    }
+    // Most preferred first; equal preferences keep the order of the answer.
+    std::stable_sort(exchangers.begin(), exchangers.end(),
+                     [](const TMXRecord* a, const TMXRecord* b) { return a->Preference < b->Preference; });
+    for (const auto* mx : exchangers) hosts.push_back(mx->ExchangeServer);
+  }
+  if (hosts.empty()) hosts.push_back(domain);
+  return completed;
+}
+
+void DeliverMessage(TMySMTPThread& thread, TIdMessage& msg, const TIdEMailAddressList& envelope,
+                    const std::string& dnsServer, std::string& replyText) {
+  std::string failedRecipients;
+  msg.ProcessHeaders();
+  if (msg.From.Address.empty() || envelope.GetEMailAddresses().empty())
+    throw EFailure(delivery_text::kRelayingDenied);
+
+  for (const auto& recipient : envelope) {
+    if (thread.Terminated() || ShuttingDown) throw EFailure(delivery_text::kRelayingDenied);
+    const RecipientOutcome outcome = DeliverToRecipient(thread, msg, recipient, dnsServer);
+    if (outcome.failed) {
+      OperationLog().WriteLogRecord(false, outcome.lookupSucceeded, recipient.Address, msg.Subject, outcome.status);
+      failedRecipients += recipient.Address + ", ";
+      ++FailedCount;
+    } else {
+      OperationLog().WriteLogRecord(true, outcome.lookupSucceeded, recipient.Address, msg.Subject,
+                                    delivery_text::kSentSuccessfully);
+      ++SentCount;
+    }
+  }
+  if (!failedRecipients.empty()) {
+    failedRecipients.resize(failedRecipients.size() - 2);
+    replyText = delivery_text::kInvalidRecipient + failedRecipients;
+  }
+}

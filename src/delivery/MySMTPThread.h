@@ -1,0 +1,36 @@
+// The relay's connection thread: the SMTP dialog's thread plus the outbound
+// SMTP client and the DNS client that every delivery on this connection
+// reuses.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "delivery/IdDNSResolver.h"
+#include "delivery/IdSMTP.h"
+#include "intake/SmtpConnectionThread.h"
+
+// Number of TMySMTPThread objects alive (the main window's thread load).
+extern std::atomic<int32_t> ActiveThreadCount;
+
+class TMySMTPThread : public SmtpConnectionThread {
+ public:
+  static constexpr int kSmtpReadTimeoutMs = 60000;
+  static constexpr int kDnsReceiveTimeoutMs = 50000;
+
+  explicit TMySMTPThread(std::unique_ptr<net::TcpStream> connection);
+  ~TMySMTPThread() override;
+
+  TIdSMTP& SMTP() { return *smtp_; }
+  TIdDNSResolver& DNSResolver() { return *resolver_; }
+
+  // Safe from any thread: a DNS wait or an SMTP read or write in progress
+  // on this connection fails at once.
+  void CloseClientSockets();
+  void Terminate() override;
+
+ private:
+  std::unique_ptr<TIdSMTP> smtp_;
+  std::unique_ptr<TIdDNSResolver> resolver_;
+};

@@ -1,0 +1,70 @@
+#include "delivery/RelayServer.h"
+
+#include "delivery/DeliveryEngine.h"
+#include "delivery/MySMTPThread.h"
+
+RelayServer::RelayServer() : listener_(std::make_unique<LocalServer>()) {
+  listener_->ListenQueue = kListenQueue;
+  listener_->ThreadClass = [this](std::unique_ptr<net::TcpStream> connection) {
+    auto thread = std::make_unique<TMySMTPThread>(std::move(connection));
+    thread->SMTP().Port = outboundPort_;
+    return thread;
+  };
+  listener_->OnConnect = [this](SmtpConnectionThread& thread) { LocalServerConnect(thread); };
+  listener_->OnReceiveMessage = [this](SmtpConnectionThread& sender, TIdMessage& msg,
+                                       TIdEMailAddressList& recipients, std::string& customError) {
+    ReceiveMail(sender, msg, recipients, customError);
+  };
+}
+
+RelayServer::~RelayServer() {
+  if (listener_->Active()) Shutdown();
+}
+
+void RelayServer::SetActiveDnsServer(const std::string& server) {
+  std::lock_guard lock(dnsLock_);
+  activeDnsServer_ = server;
+}
+
+std::string RelayServer::ActiveDnsServer() const {
+  std::lock_guard lock(dnsLock_);
+  return activeDnsServer_;
+}
+
+void RelayServer::SetDnsWarningHook(DnsWarningHook hook) {
+  std::lock_guard lock(hookLock_);
+  dnsWarningHook_ = std::move(hook);
+}
+
+void RelayServer::Start(const std::string& productName, int port, const std::string& bindIp) {
+  listener_->Greeting = {220, {"Welcome to the " + productName}};
+  listener_->DefaultPort = port;
+  listener_->Bindings.clear();
+  if (!bindIp.empty()) listener_->Bindings.push_back({bindIp, port});
+  listener_->SetActive(true);
+}
+
+void RelayServer::Shutdown() {
+  ShuttingDown = true;
+  listener_->ForEachActiveThread([](SmtpConnectionThread& thread) {
+    if (auto* relayThread = dynamic_cast<TMySMTPThread*>(&thread)) relayThread->CloseClientSockets();
+  });
+  try {
+    listener_->SetActive(false);
+  } catch (...) {
+  }
+}
+
+void RelayServer::ReceiveMail(SmtpConnectionThread& sender, TIdMessage& msg, TIdEMailAddressList& recipients,
+                              std::string& customError) {
+  const std::string dnsServer = ActiveDnsServer();
+  {
+    std::lock_guard lock(hookLock_);
+    if (dnsWarningHook_) dnsWarningHook_(dnsServer.empty() ? 0 : 1);
+  }
+  DeliverMessage(dynamic_cast<TMySMTPThread&>(sender), msg, recipients, dnsServer, customError);
+}
+
+void RelayServer::LocalServerConnect(SmtpConnectionThread& thread) {
+  if (localOnly_) RestrictToLocalPeers(thread);
+}

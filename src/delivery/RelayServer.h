@@ -1,0 +1,63 @@
+// The running relay without its windows: the SMTP listener wired to the
+// delivery engine, the settings that connection threads read while the
+// program runs, and the orderly stop. The desktop controller owns one; tests
+// and benchmarks drive it directly.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "intake/LocalServer.h"
+
+class TMySMTPThread;
+
+class RelayServer {
+ public:
+  // Called on a connection thread for every received message with 1 when a
+  // DNS server was known and 0 when not; the controller arms its DNS-warning
+  // timer with it. Must not block.
+  using DnsWarningHook = std::function<void(int tag)>;
+
+  static constexpr int kListenQueue = 32;
+
+  RelayServer();
+  ~RelayServer();
+  RelayServer(const RelayServer&) = delete;
+  RelayServer& operator=(const RelayServer&) = delete;
+
+  // The DNS server that MX queries go to; read whole by connection threads.
+  void SetActiveDnsServer(const std::string& server);
+  std::string ActiveDnsServer() const;
+  // Accept connections from this computer only; applies to the next one.
+  void SetLocalOnly(bool localOnly) { localOnly_ = localOnly; }
+  bool LocalOnly() const { return localOnly_; }
+  void SetDnsWarningHook(DnsWarningHook hook);
+  // Port that outbound SMTP connections use (25; tests use another).
+  void SetOutboundPort(int port) { outboundPort_ = port; }
+
+  // Greets with "Welcome to the " + productName and listens on port (all
+  // local IPv4 addresses, or bindIp). Throws the listener's bind failure.
+  void Start(const std::string& productName, int port, const std::string& bindIp = "");
+  // Sets ShuttingDown, drops the client sockets of every live connection
+  // thread so deliveries in progress fail at once, then stops the listener
+  // (waiting at most its TerminateWaitTime for connection threads).
+  void Shutdown();
+
+  LocalServer& Listener() { return *listener_; }
+
+ private:
+  void ReceiveMail(SmtpConnectionThread& sender, TIdMessage& msg, TIdEMailAddressList& recipients,
+                   std::string& customError);
+  void LocalServerConnect(SmtpConnectionThread& thread);
+
+  std::unique_ptr<LocalServer> listener_;
+  mutable std::mutex dnsLock_;
+  std::string activeDnsServer_;
+  std::atomic<bool> localOnly_{true};
+  std::atomic<int> outboundPort_{25};
+  std::mutex hookLock_;
+  DnsWarningHook dnsWarningHook_;
+};
