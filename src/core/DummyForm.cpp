@@ -9,7 +9,6 @@
 #include <QUrl>
 #include <QWidget>
 
-#include "core/AccountPorts.h"
 #include "core/AppIcons.h"
 #include "core/HelpFile.h"
 #include "core/Settings.h"
@@ -147,13 +146,13 @@ void TDummyForm::CreateTray() {
 }
 
 bool TDummyForm::FormCreate() {
-  const TSettings settings = ReadSettings(env_.paths.SettingsFile());
+  const StoredSettings settings = ReadSettings(env_.paths.SettingsFile());
   UserDnsServer = settings.UserDnsServer;
   ListenPort = settings.ListenPort;
   relay_.SetLocalOnly(settings.LocalOnly);
   bool listening = true;
   try {
-    relay_.Start(env_.product.ProgName, PortNumber(ListenPort));
+    relay_.Start(env_.product.ProductName, PortNumber(ListenPort));
   } catch (const std::exception& failure) {
     ReportListenFailure(failure);
     listening = false;
@@ -165,7 +164,7 @@ bool TDummyForm::FormCreate() {
   }
   StartTimers();
   if (trayIcon_) {
-    trayIcon_->setToolTip(Text(env_.product.ProgName));
+    trayIcon_->setToolTip(Text(env_.product.ProductName));
     trayIcon_->show();
   }
   return listening;
@@ -229,24 +228,21 @@ void TDummyForm::ArmDnsWarningTimer(int tag) {
 }
 
 void TDummyForm::SaveDNS(const std::string& server) {
-  UserDnsServer = StoreDnsSetting(env_.paths.SettingsFile(), server);
-  if (!UserDnsServer.empty()) {
-    relay_.SetActiveDnsServer(UserDnsServer);
-  } else {
+  const DnsStoreResult stored = StoreDnsSetting(env_.paths.SettingsFile(), server);
+  UserDnsServer = stored.UserDnsServer;
+  if (stored.Autodetect) {
     AutodetectDnsServer();
+  } else {
+    relay_.SetActiveDnsServer(UserDnsServer);
   }
 }
 
 void TDummyForm::SavePort(const std::string& port, bool localOnly) {
-  const std::string oldPort = ListenPort;
-  ListenPort = StorePortSetting(env_.paths.SettingsFile(), port, localOnly);
-  relay_.SetLocalOnly(localOnly);
-  if (ListenPort != oldPort) {
-    FileAccountStore accounts(env_.paths.AccountStoreFile());
-    UpdateAccountPorts(accounts, ListenPort);
-    if (ListenPort != "25") UserMessages::Information(Text(NonStandardPortMessage(ListenPort)));
-  }
-  UserMessages::Information(QString::fromLatin1(kRestartMessage));
+  net::AccountStore accounts(env_.paths.AccountStoreFile());
+  const PortStoreResult stored = StorePortSetting(env_.paths.SettingsFile(), ListenPort, port, localOnly, &accounts);
+  ListenPort = stored.ListenPort;
+  relay_.SetLocalOnly(stored.LocalOnly);
+  for (const std::string& message : stored.Messages) UserMessages::Information(Text(message));
 }
 
 void TDummyForm::OpenUrl(const std::string& url) {

@@ -28,7 +28,7 @@ class TDummyForm : public QObject {
   // What the entry point prepared before the controller exists.
   struct Environment {
     AppPaths paths;
-    TProductInfo product;
+    ProductInfo product;
     bool headless = false;
     bool openAtStart = false;
     // How the system DNS server is found; tests replace it.

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -28,15 +29,13 @@ struct CommandLine {
 };
 
 CommandLine ParseCommandLine(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
   CommandLine line;
-  if (const char* dir = std::getenv("POSTWICK_DATA_DIR")) line.dataDir = dir;
+  line.dataDir = AppPaths::DataDirFrom(args);
   bool commandSeen = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+  for (const std::string& arg : AppPaths::WithoutDataDirOption(args)) {
     if (arg == "--headless") {
       line.headless = true;
-    } else if (arg == "--data-dir" && i + 1 < argc) {
-      line.dataDir = argv[++i];
     } else if (!commandSeen) {
       line.command = arg;
       commandSeen = true;
@@ -63,7 +62,8 @@ int main(int argc, char** argv) {
 
   // Module initialisation, before any window exists.
   TDummyForm::Environment env;
-  env.paths = AppPaths::ForExecutable(argv[0], commandLine.dataDir);
+  const AppPaths paths(AppPaths::CurrentExecutablePath(), commandLine.dataDir);
+  env.paths = paths;
   env.headless = commandLine.headless;
   OperationLog().Load(env.paths.LogFile());
   env.product = LoadProductInfo(env.paths.ProductInfoFile());
@@ -76,10 +76,10 @@ int main(int argc, char** argv) {
     gui->setQuitOnLastWindowClosed(false);
     app = std::move(gui);
   }
-  QCoreApplication::setApplicationName(QString::fromLocal8Bit(env.product.ProgName.c_str()));
+  QCoreApplication::setApplicationName(QString::fromLocal8Bit(env.product.ProductName.c_str()));
   UserMessages::SetHeadless(env.headless);
 
-  InstanceChannel channel(QString::fromLocal8Bit(env.paths.DataFolder().c_str()));
+  InstanceChannel channel(QString::fromLocal8Bit(env.paths.FilesFolder().c_str()));
   const bool anotherRuns = channel.AnotherInstanceRuns();
   if (commandLine.command == "close") {
     if (anotherRuns) channel.Send(kCloseMessage);
@@ -122,6 +122,6 @@ int main(int argc, char** argv) {
     }
   }
   // Module finalisation: the log back to its file if it changed.
-  OperationLog().SaveIfDirty(AppPaths::ForExecutable(argv[0], commandLine.dataDir).LogFile());
+  OperationLog().SaveIfDirty(paths.LogFile());
   return exitCode;
 }

@@ -1,0 +1,52 @@
+// The settings file's read and store rules.
+#include "core/Settings.h"
+
+#include "core/AccountPorts.h"
+#include "core/SettingsFile.h"
+#include "core/SettingsMessages.h"
+#include "core/TextUtils.h"
+
+StoredSettings ReadSettings(const std::string& settingsPath) {
+  SettingsFile file;
+  file.Load(settingsPath);
+  StoredSettings settings;
+  if (TextToFlag(file.Value(kUserDnsKey))) settings.UserDnsServer = file.Value(kDnsKey);
+  if (TextToFlag(file.Value(kUserPortKey))) settings.ListenPort = file.Value(kPortKey);
+  if (file.Has(kFirewallKey)) settings.LocalOnly = TextToFlag(file.Value(kFirewallKey));
+  return settings;
+}
+
+DnsStoreResult StoreDnsSetting(const std::string& settingsPath, const std::string& server) {
+  SettingsFile file;
+  file.Load(settingsPath);
+  DnsStoreResult result;
+  result.UserDnsServer = Trim(server);
+  result.Autodetect = result.UserDnsServer.empty();
+  file.SetValue(kUserDnsKey, FlagToText(!result.Autodetect));
+  if (!result.Autodetect) file.SetValue(kDnsKey, result.UserDnsServer);
+  result.FileWritten = file.Save(settingsPath);
+  return result;
+}
+
+PortStoreResult StorePortSetting(const std::string& settingsPath, const std::string& oldListenPort,
+                                 const std::string& port, bool localOnly, net::AccountStore* accounts) {
+  SettingsFile file;
+  file.Load(settingsPath);
+  PortStoreResult result;
+  const std::string trimmed = Trim(port);
+  file.SetValue(kUserPortKey, FlagToText(!trimmed.empty()));
+  if (!trimmed.empty()) file.SetValue(kPortKey, trimmed);
+  result.ListenPort = trimmed.empty() ? kStandardPort : trimmed;
+  file.SetValue(kFirewallKey, FlagToText(localOnly));
+  result.LocalOnly = localOnly;
+  result.FileWritten = file.Save(settingsPath);
+
+  result.PortChanged = result.ListenPort != oldListenPort;
+  if (result.PortChanged) {
+    if (accounts != nullptr) result.AccountsUpdated = UpdateAccountPorts(*accounts, result.ListenPort);
+    if (result.ListenPort != kStandardPort)
+      result.Messages.push_back(NonStandardPortMessage(result.ListenPort));
+  }
+  result.Messages.push_back(kRestartMessage);
+  return result;
+}
