@@ -213,12 +213,14 @@ bool IsAtomChar(char c) {
 }
 
 // Characters that force quoting: anything but atoms and a blank in a name;
-// anything but atoms and dots in a local part.
+// anything but atoms and dots in a local part. A name is also quoted when
+// its blanks would not survive reading (at an end, or two in a row).
 bool IsPlainName(std::string_view name) {
   for (char c : name) {
     if (!IsAtomChar(c) && c != ' ') return false;
   }
-  return true;
+  return !name.empty() && name.front() != ' ' && name.back() != ' ' &&
+         name.find("  ") == std::string_view::npos;
 }
 
 bool IsPlainLocalPart(std::string_view local) {

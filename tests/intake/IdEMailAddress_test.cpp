@@ -105,6 +105,7 @@ TEST(IdEMailAddressItem, RenderedTextParsesBack) {
       {"", "js@x.com"},
       {"John Smith", "js@x.com"},
       {"Smith, John", "js@x.com"},
+      {"John  Smith", "js@x.com"},
       {"a \"quoted\" \\ name", "js@x.com"},
       {"<tricky> (name) @ here; x:y", "js@x.com"},
       {"", "john smith@x.com"},
