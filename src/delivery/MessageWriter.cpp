@@ -52,20 +52,6 @@ bool HasHighBytes(const std::string& text) {
   return false;
 }
 
-// Header values may carry a line break of their own (Content-Type with an
-// added charset); every element of the result is one physical line.
-std::vector<std::string> PhysicalLines(const std::vector<std::string>& lines) {
-  std::vector<std::string> out;
-  out.reserve(lines.size());
-  for (const auto& line : lines) {
-    std::size_t start = 0;
-    for (std::size_t crlf; (crlf = line.find("\r\n", start)) != std::string::npos; start = crlf + 2)
-      out.push_back(line.substr(start, crlf - start));
-    out.push_back(line.substr(start));
-  }
-  return out;
-}
-
 // Blind copies name recipients the others must not see: every Bcc line goes,
 // with its continuation lines.
 void RemoveAll(THeaderList& headers, std::string_view name) {
@@ -129,7 +115,9 @@ std::vector<std::string> MessageWriter::HeaderLines(const TIdMessage& message) c
   headers.SetValue("Date", FormatMessageDate(message.Date != 0 ? message.Date : Clock()));
   headers.SetValue("X-Priority", std::to_string(static_cast<int>(message.Priority) + 1));
 
-  std::vector<std::string> lines = PhysicalLines(headers.Lines);
+  // The header list turns the line break of an added charset into a
+  // continuation line, so every element here is one physical line.
+  std::vector<std::string> lines = std::move(headers.Lines);
   lines.insert(lines.end(), message.ExtraHeaders.Lines.begin(), message.ExtraHeaders.Lines.end());
   return lines;
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <functional>
 
 #include "platform/Failure.h"
 #include "platform/NetAddress.h"
@@ -115,25 +116,26 @@ class FakeSmtpServer::Session {
       if (line == ".") break;
       if (script_.record) {
         message_.wireLines.push_back(line);
-        message_.lines.push_back(line[0] == '.' ? line.substr(1) : line);
+        message_.lines.push_back(!line.empty() && line[0] == '.' ? line.substr(1) : line);
       }
     }
     Record(".");
-    if (!Respond(".", ".", {"250 OK queued"})) return false;
-    if (code_[0] == '2') {
+    // The message is on record before the peer hears that it was taken.
+    const bool goOn = Respond(".", ".", {"250 OK queued"}, [this] {
       ++server_.messageCount_;
-      if (script_.record) {
-        std::lock_guard lock(server_.recordLock_);
-        server_.messages_.push_back(std::move(message_));
-      }
-    }
+      if (!script_.record) return;
+      std::lock_guard lock(server_.recordLock_);
+      server_.messages_.push_back(std::move(message_));
+    });
     message_ = FakeSmtpMessage{};
-    return true;
+    return goOn;
   }
 
   // Sends the rule's reply (or the default one); false when the rule closes
-  // the connection or falls silent. code_ holds the code sent.
-  bool Respond(const std::string& verb, const std::string& line, std::vector<std::string> reply) {
+  // the connection or falls silent. code_ holds the code sent; accepted runs
+  // before a positive reply is sent.
+  bool Respond(const std::string& verb, const std::string& line, std::vector<std::string> reply,
+               const std::function<void()>& accepted = {}) {
     std::chrono::milliseconds delay = script_.replyDelay;
     for (const auto& rule : script_.rules) {
       if (Upper(rule.verb) != verb || (!rule.argument.empty() && !ContainsNoCase(line, rule.argument)))
@@ -147,13 +149,14 @@ class FakeSmtpServer::Session {
       delay += rule.delay;
       break;
     }
+    code_ = reply.empty() ? "000" : reply.front().substr(0, 3) + "000";
+    if (accepted && code_[0] == '2') accepted();
     if (!server_.Pause(delay)) return false;
     for (const auto& text : reply) {
       stream_.Write(text);
       stream_.Write("\r\n");
     }
     stream_.Flush(5000);
-    code_ = reply.empty() ? "000" : reply.front().substr(0, 3) + "000";
     return true;
   }
 
