@@ -32,21 +32,25 @@ class TIdMessage {
   std::string References;
   TIdEMailAddressList ReplyTo;
   TIdEMailAddressItem Sender;
-  TDateTime Date = 0;              // 0: use the time of sending
+  TDateTime Date = 0;              // 0: use the time of sending (no or unreadable Date)
   TIdMessagePriority Priority = mpNormal;
   std::string MIMEBoundary;
   THeaderList ExtraHeaders;        // not filled for received messages
   bool NoDecode = false;
   bool NoEncode = false;
 
-  // Fills the fields above from Headers, overwriting what they held.
-  // Throws EFailure("@ Outside address") for an address the parser rejects.
+  // Fills the fields above from Headers, overwriting what they held (all
+  // but BccList). Display names of From, To and Cc are decoded after the
+  // addresses are parsed. Throws EFailure("@ Outside address") for an
+  // address the parser rejects.
   void ProcessHeaders();
 };
 
 // RFC 2047 decoding of "=?ISO..." and "=?WINDOWS..." encoded words (Q and B),
-// ISO-2022-JP text converted to Shift-JIS, NUL characters removed.
+// ISO-2022-JP text converted to Shift-JIS, NUL characters removed. Blanks
+// between two decoded words are dropped; other words stay as they are.
 std::string DecodeHeader(const std::string& text);
 
-// Parses an RFC 822 date-time into local time; false when it cannot be read.
+// Parses an RFC 822 date-time into local time (the sender's offset taken
+// off, this machine's current offset added); false when it cannot be read.
 bool ParseRfc822Date(const std::string& text, TDateTime& result);

@@ -1,0 +1,261 @@
+// A received message's fields from its header lines: addresses, subject,
+// character set, priority, date, and the decoding of encoded words.
+#include "intake/IdMessage.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/Failure.h"
+
+namespace {
+
+TIdMessage MessageWith(std::vector<std::string> lines) {
+  TIdMessage message;
+  message.Headers.Lines = std::move(lines);
+  return message;
+}
+
+std::vector<std::string> Rendered(const TIdEMailAddressList& list) {
+  std::vector<std::string> items;
+  for (const TIdEMailAddressItem& item : list) items.push_back(item.GetText());
+  return items;
+}
+
+std::string Format(TDateTime value) {
+  const DateTimeParts p = DecodeDateTime(value);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
+                p.second);
+  return text;
+}
+
+// Pins the local zone to two hours east of UTC, all year round.
+class FixedZone : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* old = std::getenv("TZ");
+    hadZone_ = old != nullptr;
+    if (hadZone_) oldZone_ = old;
+    setenv("TZ", "XXX-2", 1);
+    tzset();
+  }
+  void TearDown() override {
+    if (hadZone_) {
+      setenv("TZ", oldZone_.c_str(), 1);
+    } else {
+      unsetenv("TZ");
+    }
+    tzset();
+  }
+
+ private:
+  bool hadZone_ = false;
+  std::string oldZone_;
+};
+
+TEST_F(FixedZone, ProcessHeadersFillsEveryField) {
+  TIdMessage message = MessageWith({
+      "From: =?ISO-8859-1?Q?J=F6rg_M=FCller?= <jm@x.de>",
+      "To: a@b.c, \"Smith, John\" <js@x.com>, undisclosed-recipients:;",
+      "To: second@x",
+      "Cc: =?ISO-8859-1?Q?=22Quote=2C?= <q@x>",
+      "Subject: Hello",
+      " world",
+      "Content-Type: text/plain; charset=\"iso-8859-1\"; format=flowed",
+      "Content-Transfer-Encoding: 8bit",
+      "Content-Disposition: inline",
+      "Message-Id: <1@x>",
+      "Newsgroups: comp.mail, , alt.test",
+      "Organization: Org",
+      "Return-Receipt-To: r@x",
+      "References: <0@x>",
+      "Reply-To: rt@x, =?ISO-8859-1?Q?Not_decoded?= <rt2@x>",
+      "Date: Tue, 7 Dec 2004 10:01:02 +0100",
+      "Sender: s@x",
+      "X-Priority: 1 (Highest)",
+  });
+  message.BccList.Add().Address = "kept@x";
+  message.ProcessHeaders();
+
+  EXPECT_EQ(message.From.Name, "J\xf6rg M\xfcller");
+  EXPECT_EQ(message.From.Address, "jm@x.de");
+  EXPECT_EQ(Rendered(message.Recipients), (std::vector<std::string>{"a@b.c", "\"Smith, John\" <js@x.com>"}));
+  ASSERT_EQ(message.CCList.Count(), 1);  // the decoded quote and comma stay in the name
+  EXPECT_EQ(message.CCList[0].Name, "\"Quote,");
+  EXPECT_EQ(message.CCList[0].Address, "q@x");
+  EXPECT_EQ(message.Subject, "Hello world");
+  EXPECT_EQ(message.ContentType, "text/plain; charset=\"iso-8859-1\"; format=flowed");
+  EXPECT_EQ(message.CharSet, "ISO-8859-1");
+  EXPECT_EQ(message.ContentTransferEncoding, "8bit");
+  EXPECT_EQ(message.ContentDisposition, "inline");
+  EXPECT_EQ(message.MessageId, "<1@x>");
+  EXPECT_EQ(message.NewsGroups, (std::vector<std::string>{"comp.mail", "alt.test"}));
+  EXPECT_EQ(message.Organization, "Org");
+  EXPECT_EQ(message.ReceiptRecipient.Address, "r@x");
+  EXPECT_EQ(message.References, "<0@x>");
+  ASSERT_EQ(message.ReplyTo.Count(), 2);
+  EXPECT_EQ(message.ReplyTo[1].Name, "=?ISO-8859-1?Q?Not_decoded?=");
+  EXPECT_EQ(Format(message.Date), "2004-12-07 11:01:02");
+  EXPECT_EQ(message.Sender.Address, "s@x");
+  EXPECT_EQ(message.Priority, mpHighest);
+  EXPECT_EQ(message.BccList.Count(), 1);
+}
+
+TEST(IdMessage, MissingHeadersClearEarlierValues) {
+  TIdMessage message;
+  message.Subject = "old";
+  message.From.Address = "old@x";
+  message.Recipients.Add().Address = "old@x";
+  message.Date = 12345;
+  message.Priority = mpLowest;
+  message.CharSet = "OLD";
+  message.ProcessHeaders();
+  EXPECT_EQ(message.Subject, "");
+  EXPECT_EQ(message.From.GetText(), "");
+  EXPECT_EQ(message.Recipients.Count(), 0);
+  EXPECT_EQ(message.Date, 0);
+  EXPECT_EQ(message.Priority, mpNormal);
+  EXPECT_EQ(message.CharSet, "");
+}
+
+TEST(IdMessage, ReceiptRecipientFallsBackToReturnReceiptTo) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"Disposition-Notification-To: d@x", "Return-Receipt-To: r@x"}, "d@x"},
+      {{"Disposition-Notification-To: ", "Return-Receipt-To: r@x"}, "r@x"},
+      {{"Disposition-Notification-To: (only a comment)", "Return-Receipt-To: r@x"}, "r@x"},
+  };
+  for (const auto& [lines, address] : cases) {
+    TIdMessage message = MessageWith(lines);
+    message.ProcessHeaders();
+    EXPECT_EQ(message.ReceiptRecipient.Address, address) << lines[0];
+  }
+}
+
+TEST(IdMessage, AddressErrorLeavesProcessHeaders) {
+  for (const char* line : {"From: <a@b> c@d", "To: x@y, <a@b> c@d", "Sender: <a@b>@"}) {
+    TIdMessage message = MessageWith({line});
+    try {
+      message.ProcessHeaders();
+      ADD_FAILURE() << "no failure for " << line;
+    } catch (const EFailure& e) {
+      EXPECT_STREQ(e.what(), "@ Outside address") << line;
+    }
+  }
+}
+
+TEST(IdMessage, CharSetAndBoundaryFromContentType) {
+  struct Case {
+    std::string contentType, charSet, boundary;
+  } cases[] = {
+      {"text/plain; charset=\"iso-2022-jp\"", "ISO-2022-JP", ""},
+      {"text/plain; charset=us-ascii; format=flowed", "US-ASCII", ""},
+      {"text/plain; CharSet=utf-8 ", "UTF-8", ""},
+      {"text/plain", "", ""},
+      {"text/plain; charset=\"unclosed", "UNCLOSED", ""},
+      {"multipart/mixed; boundary=\"--=_Part_1\"", "", "--=_Part_1"},
+      {"multipart/alternative; BOUNDARY=AbC; charset=x", "X", "AbC"},
+  };
+  for (const Case& c : cases) {
+    TIdMessage message = MessageWith({"Content-Type: " + c.contentType});
+    message.ProcessHeaders();
+    EXPECT_EQ(message.CharSet, c.charSet) << c.contentType;
+    EXPECT_EQ(message.MIMEBoundary, c.boundary) << c.contentType;
+  }
+}
+
+TEST(IdMessage, PriorityFromPriorityOrXPriority) {
+  struct Case {
+    std::string priority, xPriority;
+    TIdMessagePriority expected;
+  } cases[] = {
+      {"", "", mpNormal},
+      {"", "1", mpHighest},
+      {"", "1 (Highest)", mpHighest},
+      {"", "02", mpHigh},
+      {"", "4", mpLow},
+      {"", "5 (Lowest)", mpLowest},
+      {"urgent", "", mpHigh},
+      {"Non-Urgent", "1", mpLow},
+      {"non-priority", "", mpLow},
+      {"normal", "1", mpNormal},  // a non-empty Priority wins
+      {"", "9", mpNormal},
+      {"", "0", mpNormal},
+      {"", "-1", mpNormal},
+      {"", "high", mpNormal},
+      {"", "1(Highest)", mpNormal},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> lines;
+    if (!c.priority.empty()) lines.push_back("Priority: " + c.priority);
+    if (!c.xPriority.empty()) lines.push_back("X-Priority: " + c.xPriority);
+    TIdMessage message = MessageWith(lines);
+    message.ProcessHeaders();
+    EXPECT_EQ(message.Priority, c.expected)
+        << "Priority [" << c.priority << "] X-Priority [" << c.xPriority << "]";
+  }
+}
+
+TEST_F(FixedZone, ParsesDates) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"Tue, 7 Dec 2004 10:01:02 +0100", "2004-12-07 11:01:02"},
+      {"7 Dec 2004 10:01:02 -0500", "2004-12-07 17:01:02"},
+      {"Dec 7 2004 10:01 GMT", "2004-12-07 12:01:00"},
+      {"07-Dec-04 10:01:02 +0000", "2004-12-07 12:01:02"},
+      {"Tuesday, 7 Dec 99 23:30:00 -0100", "1999-12-08 02:30:00"},
+      {"  7   dec 2004  ", "2004-12-07 02:00:00"},
+      {"1 Jan 2000 00:00:00 EST", "2000-01-01 07:00:00"},
+      {"1 Jan 2000 00:00:00 XYZ", "2000-01-01 02:00:00"},  // an unknown zone is UTC
+      {"7 Dec 2004 10:01:02 +0100 (CET)", "2004-12-07 11:01:02"},
+      {"7 Dec 2004 10:01:02 +01", "2004-12-07 12:01:02"},  // too short for an offset
+      {"Sat, 29 Feb 2020 23:59:60 +0200", "2020-02-29 23:59:59"},
+      {"31 Dec 79 22:00:00 +0000", "2080-01-01 00:00:00"},
+  };
+  for (const auto& [text, expected] : cases) {
+    TDateTime date = 0;
+    ASSERT_TRUE(ParseRfc822Date(text, date)) << text;
+    EXPECT_EQ(Format(date), expected) << text;
+  }
+}
+
+TEST_F(FixedZone, UnreadableDatesAreRefusedAndLeaveZero) {
+  for (const char* text : {"", "garbage", "31 Feb 2004", "29 Feb 2100", "7 Foo 2004", "7 Dec", "7 Dec 204",
+                           "7 Dec 2004 25:00:00", "7 Dec 2004 10:60", "7 Dec 2004 10:", "0 Dec 2004",
+                           "Tue, Dec 2004", "123 Dec 2004"}) {
+    TDateTime date = 0;
+    EXPECT_FALSE(ParseRfc822Date(text, date)) << text;
+    TIdMessage message = MessageWith({std::string("Date: ") + text});
+    message.Date = 99;
+    message.ProcessHeaders();
+    EXPECT_EQ(message.Date, 0) << text;
+  }
+}
+
+TEST(DecodeHeader, DecodesIsoAndWindowsWordsOnly) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain text", "plain text"},
+      {"=?ISO-8859-1?Q?Caf=E9_au_lait?=", "Caf\xe9 au lait"},
+      {"=?iso-8859-1?q?a=3Db=3?=", "a=b=3"},  // "=" without two hex digits is copied
+      {"=?ISO-8859-1?Q?=4a=4B?=", "JK"},
+      {"=?WINDOWS-1252?B?SGVsbG8=?=", "Hello"},
+      {"=?ISO-8859-1?B?QUJD?=", "ABC"},
+      {"=?ISO-8859-1?B?QUI?=", "AB"},  // a short last group
+      {"=?UTF-8?B?SGVsbG8=?=", "=?UTF-8?B?SGVsbG8=?="},
+      {"=?ISO-8859-1?X?abc?=", "=?ISO-8859-1?X?abc?="},
+      {"=?ISO-8859-1?Q?unterminated", "=?ISO-8859-1?Q?unterminated"},
+      {"=?ISO", "=?ISO"},
+      {"Re: =?ISO-8859-1?Q?a?= =?ISO-8859-1?Q?b?=\t=?ISO-8859-1?Q?c?= d", "Re: abc d"},
+      {"=?ISO-8859-1?Q?a?=  x =?UTF-8?Q?y?=", "a  x =?UTF-8?Q?y?="},
+      {"=?ISO-8859-1?Q?a?= =?UTF-8?Q?y?=", "a =?UTF-8?Q?y?="},
+      {"=?ISO-8859-1?Q?a=00b?=", "ab"},
+      {std::string("x\0y", 3), "xy"},
+      {"=?ISO-2022-JP?B?GyRCJCIbKEI=?=", "\x82\xa0"},
+      {"=?iso-2022-jp?B?QRskQjAhGyhCWhsoSTEbKEI=?=", "A\x88\x9fZ\xb1"},
+      {"=?ISO-8859-1?B?GyRCJCIbKEI=?=", "\x1b$B$\"\x1b(B"},  // other charsets: bytes as they are
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(DecodeHeader(text), expected) << text;
+}
+
+}  // namespace
