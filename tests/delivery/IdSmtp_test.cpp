@@ -315,6 +315,19 @@ TEST(IdSmtp, ConnectionLostDuringTheTransaction) {
   }
 }
 
+TEST(IdSmtp, ExchangerClosingRightAfterTakingTheTextStillDelivers) {
+  FakeSmtpServer fake("127.0.0.1", {{FakeSmtpRule::AnswerThenClose(".", {"250 Taken, bye"})}});
+  TIdSMTP smtp;
+  Aim(smtp, fake);
+  smtp.Connect(2000);
+  TIdMessage message = Message();
+  smtp.Send(message);
+  EXPECT_EQ(smtp.LastReplyText(), Lines{"Taken, bye"});
+  smtp.Disconnect();  // whether QUIT still goes out or not, nothing fails
+  EXPECT_TRUE(smtp.ClosedGracefully());
+  EXPECT_EQ(fake.MessageCount(), 1);
+}
+
 TEST(IdSmtp, ConnectFailuresSetTheClosedMarkAndKeepTheLastReply) {
   FakeSmtpServer refusing("127.0.0.1", {{FakeSmtpRule::Answer("RCPT", {"550 No such user"})}});
   TIdSMTP smtp;

@@ -314,3 +314,58 @@ TEST(MessageWriterText, JapaneseBodyConvertedOnlyWhenItClaimsIso2022Jp) {
         << "language " << CharsetName(c.language) << ", declared " << c.declared;
   }
 }
+
+// From received text through the intake's parsing to the relayed copy, as the
+// delivery engine does it for one envelope recipient.
+TEST_F(MessageWriterHeader, RelayedCopyOfReceivedText) {
+  const Lines received = {
+      "Received: from pc.example.org by relay.example.org;",
+      "\tTue, 7 Dec 2004 10:00:00 +0100",
+      "Message-ID: <1234@pc.example.org>",
+      "From: John <john@example.org>",
+      "To: a@x.test, \"Bee, B\" <b@y.test>",
+      "Cc: c@z.test",
+      "Bcc: hidden@q.test",
+      "Subject: Hello",
+      "Return-Receipt-To: <john@example.org>",
+      "MIME-Version: 1.0",
+      "Content-Type: text/plain; charset=\"iso-8859-1\"",
+  };
+  const Lines start = {
+      "Received: from pc.example.org by relay.example.org;",
+      "\tTue, 7 Dec 2004 10:00:00 +0100",
+      "Message-ID: <1234@pc.example.org>",
+      "From: \"John\" <john@example.org>",
+      "To: b@y.test",
+      "Subject: Hello",
+  };
+  const Lines end = {
+      "Return-Receipt-To: <john@example.org>",
+      "MIME-Version: 1.0",
+      "Content-Type: text/plain; charset=\"iso-8859-1\"",
+      "Disposition-Notification-To: john@example.org",
+  };
+  for (const bool withDate : {true, false}) {
+    TIdMessage message;
+    message.Headers.Lines = received;
+    if (withDate) InsertLines(message, 8, {"Date: Tue, 7 Dec 2004 10:01:02 +0100"});
+    message.ProcessHeaders();
+    message.Recipients.Clear();
+    message.CCList.Clear();
+    message.BccList.Clear();
+    message.Recipients.Add().Address = "b@y.test";
+
+    MessageWriter writer;
+    writer.Charset = HeaderCharset::Latin1;
+    writer.Clock = [] { return At(2004, 12, 8, 9, 0, 0); };
+    Lines expected = start;
+    if (withDate) expected.push_back("Date: Tue, 7 Dec 2004 10:01:02 +0100");
+    expected.insert(expected.end(), end.begin(), end.end());
+    if (!withDate) expected.push_back("Date: Wed, 8 Dec 2004 09:00:00 +0100");
+    expected.push_back("X-Priority: 3");
+    const Lines got = writer.HeaderLines(message);
+    EXPECT_EQ(got, expected) << (withDate ? "with" : "without") << " Date\nwant:\n"
+                             << Show(expected) << "got:\n"
+                             << Show(got);
+  }
+}

@@ -137,6 +137,7 @@ class FakeSmtpServer::Session {
   bool Respond(const std::string& verb, const std::string& line, std::vector<std::string> reply,
                const std::function<void()>& accepted = {}) {
     std::chrono::milliseconds delay = script_.replyDelay;
+    bool closeAfter = false;
     for (const auto& rule : script_.rules) {
       if (Upper(rule.verb) != verb || (!rule.argument.empty() && !ContainsNoCase(line, rule.argument)))
         continue;
@@ -147,6 +148,7 @@ class FakeSmtpServer::Session {
       }
       reply = rule.reply;
       delay += rule.delay;
+      closeAfter = rule.action == FakeSmtpRule::ReplyThenClose;
       break;
     }
     code_ = reply.empty() ? "000" : reply.front().substr(0, 3) + "000";
@@ -157,7 +159,7 @@ class FakeSmtpServer::Session {
       stream_.Write("\r\n");
     }
     stream_.Flush(5000);
-    return true;
+    return !closeAfter;
   }
 
   // Reads and records until the peer goes; answers nothing.

@@ -24,9 +24,10 @@ namespace testing_support {
 // What the fake does for one command (or, for "CONNECT", for the greeting).
 struct FakeSmtpRule {
   enum Action {
-    Reply,   // send the reply lines
-    Close,   // close the connection without a reply
-    Silent,  // never answer again in this session (the peer's read times out)
+    Reply,           // send the reply lines
+    Close,           // close the connection without a reply
+    Silent,          // never answer again in this session (the peer's read times out)
+    ReplyThenClose,  // send the reply lines, then close the connection
   };
   // "CONNECT", "EHLO", "HELO", "MAIL", "RCPT", "DATA", "." (end of the
   // message text), "RSET", "QUIT", ...
@@ -41,6 +42,9 @@ struct FakeSmtpRule {
 
   static FakeSmtpRule Answer(std::string verb, std::vector<std::string> reply, std::string argument = "") {
     return {std::move(verb), std::move(argument), Reply, std::move(reply), {}};
+  }
+  static FakeSmtpRule AnswerThenClose(std::string verb, std::vector<std::string> reply) {
+    return {std::move(verb), "", ReplyThenClose, std::move(reply), {}};
   }
   static FakeSmtpRule CloseOn(std::string verb) { return {std::move(verb), "", Close, {}, {}}; }
   static FakeSmtpRule SilentOn(std::string verb) { return {std::move(verb), "", Silent, {}, {}}; }
