@@ -1,0 +1,42 @@
+// Writes a received message out again for relaying: the header generated
+// from the received header lines and the message fields, an empty line, and
+// the body lines as received, dot-stuffed for the SMTP DATA phase.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "delivery/HeaderEncoding.h"
+#include "intake/IdMessage.h"
+#include "platform/DateTime.h"
+
+class MessageWriter {
+ public:
+  using Sink = std::function<void(std::string_view bytes)>;
+
+  // Character set of encoded header words (and ISO-2022-JP body conversion).
+  HeaderCharset Charset = UserHeaderCharset();
+  // Gives the Date of a message that has none.
+  std::function<TDateTime()> Clock = [] { return Now(); };
+
+  // The header lines of the relayed copy, without line ends. A line may be
+  // a continuation line of the one before it.
+  std::vector<std::string> HeaderLines(const TIdMessage& message) const;
+
+  // The whole message text as the DATA phase carries it: header lines, an
+  // empty line, body lines with a "." doubled at their start; each line ends
+  // in CR LF. The closing "." line is not included.
+  void WriteText(const TIdMessage& message, const Sink& write) const;
+
+  // An address as the generated headers write it: the bare address, or the
+  // display name (quoted, or encoded when it needs it) and the address in
+  // angle brackets.
+  std::string AddressText(const TIdEMailAddressItem& item) const;
+  std::string AddressListText(const TIdEMailAddressList& list) const;
+};
+
+// A date-time as the Date header writes it, with the local zone's current
+// offset: "Tue, 7 Dec 2004 10:01:02 +0100".
+std::string FormatMessageDate(TDateTime value);

@@ -1,0 +1,151 @@
+// A scriptable SMTP peer on a loopback address for tests and benchmarks: it
+// plays a remote mail exchanger, records what each session said and each
+// message it took, and can play the faults real exchangers show (refusals,
+// odd greetings and EHLO replies, closing, silence, slowness).
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Fd.h"
+#include "platform/TcpListener.h"
+#include "platform/TcpStream.h"
+
+namespace testing_support {
+
+// What the fake does for one command (or, for "CONNECT", for the greeting).
+struct FakeSmtpRule {
+  enum Action {
+    Reply,           // send the reply lines
+    Close,           // close the connection without a reply
+    Silent,          // never answer again in this session (the peer's read times out)
+    ReplyThenClose,  // send the reply lines, then close the connection
+  };
+  // "CONNECT", "EHLO", "HELO", "MAIL", "RCPT", "DATA", "." (end of the
+  // message text), "RSET", "QUIT", ...
+  std::string verb;
+  // When not empty, the rule applies only to command lines containing it
+  // (case ignored), e.g. one recipient address.
+  std::string argument;
+  Action action = Reply;
+  // Whole reply lines, e.g. {"250-fake.test", "250 SIZE 1000"}.
+  std::vector<std::string> reply;
+  std::chrono::milliseconds delay{0};  // before the reply
+
+  static FakeSmtpRule Answer(std::string verb, std::vector<std::string> reply, std::string argument = "") {
+    return {std::move(verb), std::move(argument), Reply, std::move(reply), {}};
+  }
+  static FakeSmtpRule AnswerThenClose(std::string verb, std::vector<std::string> reply) {
+    return {std::move(verb), "", ReplyThenClose, std::move(reply), {}};
+  }
+  static FakeSmtpRule CloseOn(std::string verb) { return {std::move(verb), "", Close, {}, {}}; }
+  static FakeSmtpRule SilentOn(std::string verb) { return {std::move(verb), "", Silent, {}, {}}; }
+};
+
+struct FakeSmtpScript {
+  // The first rule that matches a command decides; without one the fake
+  // behaves as a well-mannered exchanger that accepts everything.
+  std::vector<FakeSmtpRule> rules;
+  std::chrono::milliseconds replyDelay{0};  // before every reply
+  // Off for load runs: sessions and messages are only counted.
+  bool record = true;
+};
+
+struct FakeSmtpMessage {
+  int session = 0;                     // index into Sessions()
+  std::string mailFrom;                // the address inside MAIL FROM:<...>
+  std::vector<std::string> rcptTo;     // accepted RCPT TO addresses
+  std::vector<std::string> wireLines;  // text lines as they came (dot-stuffed)
+  std::vector<std::string> lines;      // text lines with the stuffing removed
+
+  std::vector<std::string> HeaderLines() const;  // lines before the first empty one
+  std::vector<std::string> BodyLines() const;    // lines after it
+};
+
+struct FakeSmtpSession {
+  std::string peerIp;
+  // Every line the peer sent outside message text; "." marks the end of a text.
+  std::vector<std::string> commands;
+  bool ended = false;  // the connection is over
+};
+
+class FakeSmtpServer {
+ public:
+  // Listens on ip (a 127.0.0.x address) with an ephemeral port.
+  explicit FakeSmtpServer(const std::string& ip = "127.0.0.1", FakeSmtpScript script = {});
+  ~FakeSmtpServer();
+  FakeSmtpServer(const FakeSmtpServer&) = delete;
+  FakeSmtpServer& operator=(const FakeSmtpServer&) = delete;
+
+  const std::string& Ip() const { return ip_; }
+  uint16_t Port() const { return port_; }
+
+  // Applies to sessions that start afterwards.
+  void SetScript(FakeSmtpScript script);
+
+  std::vector<FakeSmtpSession> Sessions() const;
+  std::vector<FakeSmtpMessage> Messages() const;  // taken messages in order
+  int SessionCount() const { return sessionCount_; }
+  int MessageCount() const { return messageCount_; }
+  int EndedSessionCount() const { return endedCount_; }
+
+  // Ends every session and stops listening; the destructor does it too.
+  void Stop();
+
+ private:
+  struct Connection {
+    std::unique_ptr<net::TcpStream> stream;
+    std::thread thread;
+    std::atomic<bool> done{false};
+  };
+  class Session;
+
+  void AcceptLoop();
+  void ReapFinished();
+  // Sleeps, but wakes at once when the server stops; false when stopping.
+  bool Pause(std::chrono::milliseconds delay);
+
+  std::string ip_;
+  uint16_t port_ = 0;
+  net::TcpListener listener_;
+  std::thread acceptor_;
+  std::atomic<bool> stopping_{false};
+
+  mutable std::mutex scriptLock_;
+  FakeSmtpScript script_;
+
+  std::mutex connectionsLock_;
+  std::list<std::unique_ptr<Connection>> connections_;
+
+  mutable std::mutex recordLock_;
+  std::vector<FakeSmtpSession> sessions_;
+  std::vector<FakeSmtpMessage> messages_;
+  std::atomic<int> sessionCount_{0};
+  std::atomic<int> messageCount_{0};
+  std::atomic<int> endedCount_{0};
+
+  std::mutex pauseLock_;
+  std::condition_variable pauseWake_;
+};
+
+// A listener whose accept queue is full, so a new connection to it is never
+// established: a connect time-out that stays on the loopback network.
+class BacklogFullListener {
+ public:
+  explicit BacklogFullListener(const std::string& ip = "127.0.0.1");
+  uint16_t Port() const { return listener_.Port(); }
+
+ private:
+  net::TcpListener listener_;
+  std::vector<net::Fd> fillers_;
+};
+
+}  // namespace testing_support
