@@ -181,9 +181,9 @@ class FakeSmtpServer::Session {
   FakeSmtpMessage message_;
 };
 
-FakeSmtpServer::FakeSmtpServer(const std::string& ip, FakeSmtpScript script)
+FakeSmtpServer::FakeSmtpServer(const std::string& ip, FakeSmtpScript script, uint16_t port)
     : ip_(ip), script_(std::move(script)) {
-  listener_.Listen(ip_, 0, 128);
+  listener_.Listen(ip_, port, 128);
   port_ = listener_.Port();
   acceptor_ = std::thread([this] { AcceptLoop(); });
 }

@@ -79,8 +79,10 @@ struct FakeSmtpSession {
 
 class FakeSmtpServer {
  public:
-  // Listens on ip (a 127.0.0.x address) with an ephemeral port.
-  explicit FakeSmtpServer(const std::string& ip = "127.0.0.1", FakeSmtpScript script = {});
+  // Listens on ip (a 127.0.0.x address) and port, an ephemeral one when 0.
+  // Several fake exchangers share one port on different addresses, as real
+  // ones share port 25.
+  explicit FakeSmtpServer(const std::string& ip = "127.0.0.1", FakeSmtpScript script = {}, uint16_t port = 0);
   ~FakeSmtpServer();
   FakeSmtpServer(const FakeSmtpServer&) = delete;
   FakeSmtpServer& operator=(const FakeSmtpServer&) = delete;
