@@ -72,8 +72,9 @@ void AcceptLoop(net::TcpListener& listener, const AcceptSettings& settings) {
       stream = listener.Accept();
       if (!stream) return;  // aborted by deactivation
       StartConnection(std::move(stream), settings);
-    } catch (const std::exception&) {
-      // One failed accept or start; a short pause keeps a lasting fault from spinning.
+    } catch (...) {
+      // One failed accept, or a thread class that threw: only this
+      // connection is lost. A short pause keeps a lasting fault from spinning.
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
   }

@@ -183,8 +183,10 @@ TEST_F(LocalServerConcurrency, DeactivationInTheMiddleOfEverything) {
 
   std::atomic<bool> walking{true};
   std::thread walker([&] {
-    while (walking)
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (walking && std::chrono::steady_clock::now() < deadline) {
       server.ForEachActiveThread([](SmtpConnectionThread& thread) { (void)thread.Terminated(); });
+    }
   });
   const auto start = std::chrono::steady_clock::now();
   server.SetActive(false);

@@ -422,3 +422,16 @@ TEST_F(LocalServerTest, ListenerChoicesThisSystemLeavesUnset) {
             "354 Start mail input; end with <CRLF>.<CRLF>\r\n451 delivery failed\r\n");
   EXPECT_TRUE(first->ClosedWithoutReply());
 }
+
+TEST_F(LocalServerTest, AcceptorSurvivesAThreadClassThatThrows) {
+  std::atomic<int> made{0};
+  server.ThreadClass = [&](std::unique_ptr<net::TcpStream> connection) -> std::unique_ptr<SmtpConnectionThread> {
+    if (made++ == 0) throw std::runtime_error("out of threads");
+    return std::make_unique<SmtpConnectionThread>(std::move(connection));
+  };
+  Start();
+  SmtpWireClient lost(Port());
+  EXPECT_TRUE(lost.ClosedWithoutReply());
+  auto served = Greeted();
+  EXPECT_EQ(served->Command("NOOP"), "250 Ok\r\n");
+}
