@@ -74,13 +74,16 @@ bool TcpStream::Receive(int timeoutMs) {
     in_.erase(0, inStart_);
     inStart_ = 0;
   }
+  // Receive into the stack first, so a connection waiting for its next line
+  // keeps no receive buffer on the heap.
+  char chunk[kReceiveChunk];
   for (;;) {
-    const std::size_t used = in_.size();
-    in_.resize(used + kReceiveChunk);
-    ssize_t n = ::recv(fd_.get(), in_.data() + used, kReceiveChunk, MSG_DONTWAIT);
+    ssize_t n = ::recv(fd_.get(), chunk, sizeof chunk, MSG_DONTWAIT);
+    if (n > 0) {
+      in_.append(chunk, static_cast<std::size_t>(n));
+      return true;
+    }
     const int error = errno;
-    in_.resize(used + (n > 0 ? static_cast<std::size_t>(n) : 0));
-    if (n > 0) return true;
     if (n == 0 || aborted_) return false;
     if (error == EINTR) continue;
     if (error != EAGAIN && error != EWOULDBLOCK) ThrowSocketError(error);
