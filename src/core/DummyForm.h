@@ -27,7 +27,7 @@ class TDummyForm : public QObject {
  public:
   // What the entry point prepared before the controller exists.
   struct Environment {
-    AppPaths paths;
+    AppPaths paths{""};
     ProductInfo product;
     bool headless = false;
     bool openAtStart = false;

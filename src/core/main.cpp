@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
 

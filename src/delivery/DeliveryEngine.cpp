@@ -4,6 +4,7 @@
 
 #include "delivery/DeliveryTexts.h"
 #include "delivery/MySMTPThread.h"
+#include "delivery/SmtpReplies.h"
 #include "log/OperationLog.h"
 #include "platform/Failure.h"
 #include "platform/NetAddress.h"
@@ -121,8 +122,7 @@ bool LookupMxHosts(TMySMTPThread& thread, const std::string& dnsServer, const st
       resolver.Activate();
       resolver.Resolve(domain);
       completed = true;
-      for (const auto& record : resolver.QueryResult())
-        if (const auto* mx = dynamic_cast<const TMXRecord*>(record.get())) exchangers.push_back(mx);
+      exchangers = resolver.QueryResult().OfType<TMXRecord>();
     } catch (...) {
       completed = false;
     }
