@@ -4,14 +4,12 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <QAction>
 #include <QApplication>
-#include <QCoreApplication>
 
 #include "core/AppPaths.h"
 #include "core/DummyForm.h"
@@ -69,14 +67,11 @@ int main(int argc, char** argv) {
   OperationLog().Load(env.paths.LogFile());
   env.product = LoadProductInfo(env.paths.ProductInfoFile());
 
-  std::unique_ptr<QCoreApplication> app;
-  if (env.headless) {
-    app = std::make_unique<QCoreApplication>(argc, argv);
-  } else {
-    auto gui = std::make_unique<QApplication>(argc, argv);
-    gui->setQuitOnLastWindowClosed(false);
-    app = std::move(gui);
-  }
+  // Actions need a GUI application; a headless run gets one on the
+  // offscreen platform, so the controller is the same in both.
+  if (env.headless) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  app.setQuitOnLastWindowClosed(false);
   QCoreApplication::setApplicationName(QString::fromLocal8Bit(env.product.ProductName.c_str()));
   UserMessages::SetHeadless(env.headless);
 
@@ -109,6 +104,11 @@ int main(int argc, char** argv) {
     ExitSignals exitSignals;
     QObject::connect(&exitSignals, &ExitSignals::exitRequested, controller.ExitAction, &QAction::trigger);
     if (controller.Env().headless) {
+      // Without a display there is no window to open; say so, so that an
+      // "open" request visibly reached this instance.
+      QObject::connect(&controller, &TDummyForm::showMainWindowRequested, [] {
+        std::fprintf(stderr, "Open: running headless, there is no window to show.\n");
+      });
       QObject::connect(&controller, &TDummyForm::sendErrorsWarningRequested, [] {
         std::fprintf(stderr, "Warning: many sending errors one after another; outgoing port 25 may be blocked.\n");
       });
@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
       });
     }
     if (controller.FormCreate()) {
-      exitCode = app->exec();
+      exitCode = app.exec();
     } else {
       exitCode = 1;
     }

@@ -1,0 +1,158 @@
+// The program as a user runs it: real processes, one instance per data
+// folder, the "open" and "close" arguments, and an orderly exit on SIGTERM
+// that keeps the log.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <optional>
+#include <thread>
+
+#include "platform/Failure.h"
+#include "platform/TcpListener.h"
+#include "support/LineClient.h"
+#include "support/RelayHarness.h"
+#include "support/TempFolder.h"
+
+using namespace testing_support;
+using namespace std::chrono_literals;
+
+namespace {
+
+// One run of the program, headless, with its files in a data folder and
+// its standard error in a file there.
+class Program {
+ public:
+  Program(const std::string& dataDir, std::vector<std::string> args) : errFile_(dataDir + "/stderr-" + Next()) {
+    args.insert(args.begin(), {POSTWICK_EXECUTABLE, "--headless", "--data-dir", dataDir});
+    pid_ = fork();
+    if (pid_ == 0) {
+      FILE* err = std::fopen(errFile_.c_str(), "w");
+      if (err) dup2(fileno(err), STDERR_FILENO);
+      std::vector<char*> argv;
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+  }
+  ~Program() {
+    if (pid_ > 0 && !exitCode_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  // The exit code once the process ended within the limit.
+  std::optional<int> WaitForExit(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!exitCode_) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        break;
+      }
+      if (std::chrono::steady_clock::now() > deadline) break;
+      std::this_thread::sleep_for(10ms);
+    }
+    return exitCode_;
+  }
+  void Signal(int signal) { kill(pid_, signal); }
+  std::string Errors() const { return TempFolder::Read(errFile_); }
+
+ private:
+  static std::string Next() {
+    static int count = 0;
+    return std::to_string(++count);
+  }
+  std::string errFile_;
+  pid_t pid_ = -1;
+  std::optional<int> exitCode_;
+};
+
+uint16_t FreePort() {
+  net::TcpListener probe;
+  probe.Listen("127.0.0.1", 0, 1);
+  return probe.Port();
+}
+
+bool Greets(uint16_t port) {
+  try {
+    LineClient client(port);
+    return client.ReadLine(1000) == "220 Welcome to the Postwick";
+  } catch (const EFailure&) {
+    return false;
+  }
+}
+
+class InstanceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    port_ = FreePort();
+    // DNS goes to the discard port: no test here asks it anything.
+    TempFolder::Write(folder_.File("postwick.opt"), "USERPORT=1\r\nPORT=" + std::to_string(port_) +
+                                                        "\r\nFIREWALL=1\r\nUSERDNS=1\r\nDNS=127.0.0.1:9\r\n");
+  }
+  std::unique_ptr<Program> StartFirst() {
+    auto program = std::make_unique<Program>(folder_.Path(), std::vector<std::string>{});
+    EXPECT_TRUE(Eventually([&] { return Greets(port_); }, 10s)) << program->Errors();
+    return program;
+  }
+
+  TempFolder folder_;
+  uint16_t port_ = 0;
+};
+
+}  // namespace
+
+TEST_F(InstanceTest, SecondInstanceHandsOverAndEnds) {
+  auto first = StartFirst();
+  struct Case {
+    std::vector<std::string> args;
+    std::string firstShows;  // what the running instance then writes
+  } cases[] = {
+      {{}, ""},
+      {{"Open"}, ""},  // letter case matters: like no argument
+      {{"open"}, "Open: running headless"},
+  };
+  for (const auto& c : cases) {
+    Program second(folder_.Path(), c.args);
+    EXPECT_EQ(second.WaitForExit(5s), 0) << (c.args.empty() ? "no argument" : c.args[0]);
+  }
+  EXPECT_TRUE(Eventually([&] { return first->Errors().find("Open: running headless") != std::string::npos; }, 3s));
+  EXPECT_EQ(first->WaitForExit(0ms), std::nullopt) << "the first instance must keep running";
+  EXPECT_TRUE(Greets(port_));
+}
+
+TEST_F(InstanceTest, CloseEndsTheRunningInstance) {
+  auto first = StartFirst();
+  Program closer(folder_.Path(), {"close"});
+  EXPECT_EQ(first->WaitForExit(3s), 0) << first->Errors();
+  EXPECT_EQ(closer.WaitForExit(12s), 0);  // it waits a while before it ends
+}
+
+TEST_F(InstanceTest, SigtermSavesTheLog) {
+  auto first = StartFirst();
+  {
+    SmtpSession session(port_);
+    // No domain: fails at once without asking DNS, and is logged.
+    EXPECT_EQ(session.Send(SimpleMail({"nodomain"}, "Kept")), "550 Invalid recipient: nodomain");
+  }
+  first->Signal(SIGTERM);
+  EXPECT_EQ(first->WaitForExit(5s), 0) << first->Errors();
+  const std::string log = TempFolder::Read(folder_.File("postwick.log"));
+  EXPECT_EQ(log.rfind("0 nodomain\tKept\tCould not resolve domain\t", 0), 0u) << log;
+  EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
+}
+
+TEST_F(InstanceTest, TakenPortIsReportedAndTheProgramEnds) {
+  net::TcpListener holder;
+  holder.Listen("", port_, 1);
+  Program program(folder_.Path(), {});
+  EXPECT_EQ(program.WaitForExit(5s), 1);
+  EXPECT_NE(program.Errors().find("Error: Could not bind socket. Address and port are already in use."),
+            std::string::npos)
+      << program.Errors();
+}
