@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs what building and running Postwick needs on Debian 12.
+# Installs what building and running Postwick needs on Debian 12 (asks for
+# root through sudo when not run as root).
 set -euo pipefail
+if [ "$(id -u)" -ne 0 ]; then exec sudo "$0" "$@"; fi
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends build-essential cmake ninja-build libgtest-dev libgmock-dev \
-  libbenchmark-dev qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev
