@@ -133,18 +133,29 @@ TEST_F(InstanceTest, CloseEndsTheRunningInstance) {
   EXPECT_EQ(closer.WaitForExit(12s), 0);  // it waits a while before it ends
 }
 
-TEST_F(InstanceTest, SigtermSavesTheLog) {
+TEST_F(InstanceTest, LogIsSavedWhileRunningAndOnSigterm) {
   auto first = StartFirst();
-  {
-    SmtpSession session(port_);
-    // No domain: fails at once without asking DNS, and is logged.
-    EXPECT_EQ(session.Send(SimpleMail({"nodomain"}, "Kept")), "550 Invalid recipient: nodomain");
-  }
+  const std::string logFile = folder_.File("postwick.log");
+  SmtpSession session(port_);
+  // No domain: fails at once without asking DNS, and is logged.
+  EXPECT_EQ(session.Send(SimpleMail({"nodomain"}, "Kept")), "550 Invalid recipient: nodomain");
+  EXPECT_TRUE(Eventually([&] { return TempFolder::Read(logFile).find("Kept") != std::string::npos; }, 8s))
+      << "a record must reach the file while the relay runs";
+
+  EXPECT_EQ(session.Send(SimpleMail({"other"}, "AtExit")), "550 Invalid recipient: other");
   first->Signal(SIGTERM);
   EXPECT_EQ(first->WaitForExit(5s), 0) << first->Errors();
-  const std::string log = TempFolder::Read(folder_.File("postwick.log"));
+  const std::string log = TempFolder::Read(logFile);
   EXPECT_EQ(log.rfind("0 nodomain\tKept\tCould not resolve domain\t", 0), 0u) << log;
+  EXPECT_NE(log.find("\r\n0 other\tAtExit\tCould not resolve domain\t"), std::string::npos) << log;
   EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
+}
+
+TEST_F(InstanceTest, OpenWithoutARunningInstanceOpensAfterStart) {
+  Program program(folder_.Path(), {"open"});
+  EXPECT_TRUE(Eventually([&] { return program.Errors().find("Open: running headless") != std::string::npos; }, 5s))
+      << program.Errors();
+  EXPECT_TRUE(Greets(port_));
 }
 
 TEST_F(InstanceTest, TakenPortIsReportedAndTheProgramEnds) {
