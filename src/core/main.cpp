@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include "core/AppPaths.h"
 #include "core/DummyForm.h"
@@ -71,7 +72,10 @@ int main(int argc, char** argv) {
 
   std::unique_ptr<QCoreApplication> app;
   if (env.headless) {
-    app = std::make_unique<QCoreApplication>(argc, argv);
+    // The controller's actions are QActions, which belong to Qt GUI and need
+    // a QGuiApplication; the minimal platform gives one without a display.
+    qputenv("QT_QPA_PLATFORM", "minimal");
+    app = std::make_unique<QGuiApplication>(argc, argv);
   } else {
     auto gui = std::make_unique<QApplication>(argc, argv);
     gui->setQuitOnLastWindowClosed(false);
