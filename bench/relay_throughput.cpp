@@ -55,7 +55,11 @@ class RelayClient : public Client {
     }
   }
   bool Send(const std::string& recipient) override {
-    return session_.Send(SimpleMail({recipient})).rfind("250", 0) == 0;
+    try {
+      return session_.Send(SimpleMail({recipient})).rfind("250", 0) == 0;
+    } catch (const EFailure&) {
+      return false;  // a lost or silent session counts as refused
+    }
   }
 
  private:
