@@ -3,16 +3,14 @@
 // that keeps the log.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
 #include <optional>
 #include <thread>
 
-#include "platform/Failure.h"
 #include "platform/TcpListener.h"
+#include "support/AppProcess.h"
 #include "support/LineClient.h"
 #include "support/RelayHarness.h"
 #include "support/TempFolder.h"
@@ -24,76 +22,34 @@ namespace {
 
 // One run of the program, headless, with its files in a data folder and
 // its standard error in a file there.
-class Program {
+class Program : public AppProcess {
  public:
-  Program(const std::string& dataDir, std::vector<std::string> args) : errFile_(dataDir + "/stderr-" + Next()) {
-    args.insert(args.begin(), {POSTWICK_EXECUTABLE, "--headless", "--data-dir", dataDir});
-    pid_ = fork();
-    if (pid_ == 0) {
-      FILE* err = std::fopen(errFile_.c_str(), "w");
-      if (err) dup2(fileno(err), STDERR_FILENO);
-      std::vector<char*> argv;
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-  }
-  ~Program() {
-    if (pid_ > 0 && !exitCode_) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  // The exit code once the process ended within the limit.
-  std::optional<int> WaitForExit(std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!exitCode_) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        break;
-      }
-      if (std::chrono::steady_clock::now() > deadline) break;
-      std::this_thread::sleep_for(10ms);
-    }
-    return exitCode_;
-  }
-  void Signal(int signal) { kill(pid_, signal); }
-  std::string Errors() const { return TempFolder::Read(errFile_); }
+  Program(const std::string& dataDir, std::vector<std::string> args)
+      : Program(dataDir, std::move(args), dataDir + "/stderr-" + std::to_string(++runs)) {}
+  std::string Errors() const { return TempFolder::Read(errorFile_); }
+  void Signal(int signal) { ::kill(Pid(), signal); }
 
  private:
-  static std::string Next() {
-    static int count = 0;
-    return std::to_string(++count);
+  Program(const std::string& dataDir, std::vector<std::string> args, std::string errorFile)
+      : AppProcess(POSTWICK_EXECUTABLE, WithDataDir(dataDir, std::move(args)), errorFile),
+        errorFile_(std::move(errorFile)) {}
+  static std::vector<std::string> WithDataDir(const std::string& dataDir, std::vector<std::string> args) {
+    args.insert(args.begin(), {"--headless", "--data-dir", dataDir});
+    return args;
   }
-  std::string errFile_;
-  pid_t pid_ = -1;
-  std::optional<int> exitCode_;
+  static inline int runs = 0;
+  std::string errorFile_;
 };
 
-uint16_t FreePort() {
-  net::TcpListener probe;
-  probe.Listen("127.0.0.1", 0, 1);
-  return probe.Port();
-}
-
 bool Greets(uint16_t port) {
-  try {
-    LineClient client(port);
-    return client.ReadLine(1000) == "220 Welcome to the Postwick";
-  } catch (const EFailure&) {
-    return false;
-  }
+  return WaitForGreeting(port, 1000ms) == std::optional<std::string>("220 Welcome to the Postwick");
 }
 
 class InstanceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    port_ = FreePort();
-    // DNS goes to the discard port: no test here asks it anything.
-    TempFolder::Write(folder_.File("postwick.opt"), "USERPORT=1\r\nPORT=" + std::to_string(port_) +
-                                                        "\r\nFIREWALL=1\r\nUSERDNS=1\r\nDNS=127.0.0.1:9\r\n");
+    port_ = FreeTcpPort();
+    WriteHeadlessSettings(folder_.Path(), port_);
   }
   std::unique_ptr<Program> StartFirst() {
     auto program = std::make_unique<Program>(folder_.Path(), std::vector<std::string>{});

@@ -1,5 +1,6 @@
 #include "support/AppProcess.h"
 
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -63,14 +64,20 @@ std::optional<std::string> WaitForGreeting(uint16_t port, std::chrono::milliseco
   return std::nullopt;
 }
 
-AppProcess::AppProcess(const std::string& executable, const std::vector<std::string>& args) {
+AppProcess::AppProcess(const std::string& executable, const std::vector<std::string>& args,
+                       const std::string& errorFile) {
   std::vector<std::string> words{executable};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (auto& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
-  if (posix_spawn(&pid_, executable.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
-    throw std::runtime_error("could not start " + executable);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (!errorFile.empty())
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int rc = posix_spawn(&pid_, executable.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) throw std::runtime_error("could not start " + executable);
 }
 
 AppProcess::~AppProcess() {
@@ -102,6 +109,15 @@ double AppProcess::CpuSeconds() const {
     if (index == 15) stime = std::stoull(field);
   }
   return static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+std::optional<int> AppProcess::WaitForExit(std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!Reap(false)) {
+    if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
 }
 
 bool AppProcess::Stop(int signal, std::chrono::milliseconds limit) {

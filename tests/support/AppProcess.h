@@ -27,8 +27,10 @@ std::optional<std::string> WaitForGreeting(uint16_t port, std::chrono::milliseco
 
 class AppProcess {
  public:
-  // Starts executable with args; throws std::runtime_error when it cannot.
-  AppProcess(const std::string& executable, const std::vector<std::string>& args);
+  // Starts executable with args, its standard error into errorFile when
+  // one is named; throws std::runtime_error when it cannot.
+  AppProcess(const std::string& executable, const std::vector<std::string>& args,
+             const std::string& errorFile = "");
   // Kills the process if it still runs and reaps it.
   ~AppProcess();
   AppProcess(const AppProcess&) = delete;
@@ -42,6 +44,9 @@ class AppProcess {
   // True when it ended; ExitStatus() then holds its wait status.
   bool Stop(int signal, std::chrono::milliseconds limit);
   int ExitStatus() const { return status_; }
+  // The exit code once the process ended within limit (128 + the signal
+  // when a signal ended it); nothing while it still runs.
+  std::optional<int> WaitForExit(std::chrono::milliseconds limit);
 
  private:
   bool Reap(bool wait);
