@@ -179,3 +179,18 @@ TEST_F(ControllerTest, ExitDuringADeliveryEndsSoonAndSavesTheLog) {
   EXPECT_NE(log.find("0 one@slow.test\tHello\tConnection failed\t"), std::string::npos) << log;
   EXPECT_EQ(log.find("two@slow.test"), std::string::npos) << log;
 }
+
+TEST_F(ControllerTest, DetectionRepeatsOnlyWhileNoUserServerIsSet) {
+  detected_ = "";
+  auto controller = MakeController(kFreePort);
+  ASSERT_TRUE(controller->FormCreate());
+  EXPECT_EQ(controller->ActiveDnsServer(), "");
+  detected_ = "192.0.2.1";  // the network came up
+  EXPECT_TRUE(ProcessEventsUntil([&] { return controller->ActiveDnsServer() == "192.0.2.1"; }, 3000));
+
+  controller->SaveDNS("198.51.100.2");
+  detected_ = "192.0.2.99";
+  ProcessEventsFor(2500);
+  EXPECT_EQ(controller->ActiveDnsServer(), "198.51.100.2");
+  EXPECT_EQ(controller->DetectedDnsServer, "192.0.2.1") << "no detection runs while the user's server is set";
+}
