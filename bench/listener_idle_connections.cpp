@@ -17,31 +17,16 @@
 
 #include "intake/LocalServer.h"
 #include "support/LineClient.h"
+#include "support/ProcessStats.h"
 #include "support/ListenerFixture.h"
+
+using testing_support::CpuSeconds;
+using testing_support::ResidentKiB;
 
 namespace {
 
 constexpr int kConnections = 200;
 
-long ResidentKiB() {
-  std::ifstream status("/proc/self/status");
-  std::string key;
-  long value = 0;
-  while (status >> key) {
-    if (key == "VmRSS:") {
-      status >> value;
-      return value;
-    }
-  }
-  return 0;
-}
-
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 bool WaitForThreads(LocalServer& server, int count) {
   return testing_support::Eventually([&] { return server.ThreadCount() == count; }, std::chrono::seconds(20));

@@ -21,6 +21,10 @@
 #include "delivery/RelayServer.h"
 #include "platform/NetAddress.h"
 #include "support/LineClient.h"
+#include "support/ProcessStats.h"
+
+using testing_support::CpuSeconds;
+using testing_support::ResidentKiB;
 
 namespace {
 
@@ -29,25 +33,6 @@ constexpr int kWarmUpConnections = 8;
 constexpr auto kIdleTime = std::chrono::seconds(2);
 constexpr int kWaitMs = 5000;
 
-long ResidentKiB() {
-  std::ifstream status("/proc/self/status");
-  std::string key;
-  long value = 0;
-  while (status >> key) {
-    if (key == "VmRSS:") {
-      status >> value;
-      return value;
-    }
-  }
-  return 0;
-}
-
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // Each side announces its steps with one byte over a pipe.
 bool SendByte(int fd, char byte) { return write(fd, &byte, 1) == 1; }

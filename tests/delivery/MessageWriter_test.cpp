@@ -10,36 +10,20 @@
 #include <functional>
 #include <map>
 
+#include "support/ScopedTimeZone.h"
+
 using Lines = std::vector<std::string>;
 
 namespace {
 
 // Pins the local zone for the test's lifetime so dates format the same
-// everywhere.
+// everywhere: +0100 all year unless a test picks another.
 class ZoneFixture : public ::testing::Test {
  protected:
-  void PinZone(const char* zone) {
-    setenv("TZ", zone, 1);
-    tzset();
-  }
-  void SetUp() override {
-    const char* old = std::getenv("TZ");
-    hadZone_ = old != nullptr;
-    if (old) oldZone_ = old;
-    PinZone("CET-1");  // +0100 all year
-  }
-  void TearDown() override {
-    if (hadZone_) {
-      setenv("TZ", oldZone_.c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-  }
+  void PinZone(const char* zone) { testing_support::ScopedTimeZone::Set(zone); }
 
  private:
-  bool hadZone_ = false;
-  std::string oldZone_;
+  testing_support::ScopedTimeZone zone_{"CET-1"};
 };
 
 TDateTime At(int year, int month, int day, int hour, int minute, int second) {

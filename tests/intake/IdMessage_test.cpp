@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "platform/Failure.h"
+#include "support/ScopedTimeZone.h"
 
 namespace {
 
@@ -34,26 +35,8 @@ std::string Format(TDateTime value) {
 
 // Pins the local zone to two hours east of UTC, all year round.
 class FixedZone : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const char* old = std::getenv("TZ");
-    hadZone_ = old != nullptr;
-    if (hadZone_) oldZone_ = old;
-    setenv("TZ", "XXX-2", 1);
-    tzset();
-  }
-  void TearDown() override {
-    if (hadZone_) {
-      setenv("TZ", oldZone_.c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-  }
-
  private:
-  bool hadZone_ = false;
-  std::string oldZone_;
+  testing_support::ScopedTimeZone zone_{"XXX-2"};
 };
 
 TEST_F(FixedZone, ProcessHeadersFillsEveryField) {
