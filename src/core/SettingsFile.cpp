@@ -3,6 +3,7 @@
 
 #include "core/TextUtils.h"
 #include "platform/TextFile.h"
+#include "platform/AsciiText.h"
 
 bool SettingsFile::Load(const std::string& path) {
   std::string text;
@@ -20,7 +21,7 @@ bool SettingsFile::Save(const std::string& path) const {
 long SettingsFile::Find(const std::string& key) const {
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     const auto equals = lines_[i].find('=');
-    if (equals != std::string::npos && SameTextIgnoringCase(lines_[i].substr(0, equals), key)) {
+    if (equals != std::string::npos && ascii::EqualNoCase(lines_[i].substr(0, equals), key)) {
       return static_cast<long>(i);
     }
   }

@@ -19,21 +19,3 @@ std::string DropLast(const std::string& text, std::size_t n) {
 }
 
 long long SecondsBetween(TDateTime a, TDateTime b) { return std::llround(std::fabs(a - b) * 86400.0); }
-
-namespace {
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-}  // namespace
-
-std::string LowerCase(const std::string& text) {
-  std::string result = text;
-  for (char& c : result) c = LowerAscii(c);
-  return result;
-}
-
-bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
-}

@@ -1,5 +1,5 @@
 // Small text helpers shared by the settings files, the operation log, the
-// delivery engine and the warnings.
+// delivery engine and the warnings. ASCII case folding is in AsciiText.h.
 #pragma once
 
 #include <cstddef>
@@ -21,7 +21,3 @@ std::string DropLast(const std::string& text, std::size_t n);
 // The absolute difference of two date-times in whole seconds, rounded.
 long long SecondsBetween(TDateTime a, TDateTime b);
 
-// ASCII lower case (the rest of the bytes unchanged).
-std::string LowerCase(const std::string& text);
-// Compares two texts ignoring ASCII letter case.
-bool SameTextIgnoringCase(const std::string& a, const std::string& b);

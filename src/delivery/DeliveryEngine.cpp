@@ -86,18 +86,6 @@ RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg, cons
 
 }  // namespace
 
-std::string DomainOf(const std::string& address) {
-  // Words are the runs of characters between "@"s; the domain is the second.
-  std::size_t start = address.find_first_not_of('@');
-  if (start == std::string::npos) return {};
-  std::size_t end = address.find('@', start);
-  if (end == std::string::npos) return {};
-  start = address.find_first_not_of('@', end);
-  if (start == std::string::npos) return {};
-  end = address.find('@', start);
-  return address.substr(start, end == std::string::npos ? std::string::npos : end - start);
-}
-
 bool IsLoopbackHost(const std::string& host) {
   try {
     const auto addresses = net::ResolveHost(host);

@@ -40,5 +40,3 @@ bool LookupMxHosts(TMySMTPThread& thread, const std::string& dnsServer, const st
 // True when the host name resolves and its first address is 127.0.0.1.
 bool IsLoopbackHost(const std::string& host);
 
-// The second word of an address split at runs of "@" (its domain).
-std::string DomainOf(const std::string& address);

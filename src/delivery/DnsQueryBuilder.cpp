@@ -1,10 +1,10 @@
 #include "delivery/DnsQueryBuilder.h"
 
 #include <algorithm>
-#include <cctype>
 #include <vector>
 
 #include "delivery/IdDnsResolverError.h"
+#include "platform/AsciiText.h"
 
 namespace {
 
@@ -25,12 +25,7 @@ std::vector<std::string_view> Labels(std::string_view domain) {
   return labels;
 }
 
-bool ContainsInAddr(std::string_view name) {
-  constexpr std::string_view kInAddr = "in-addr";
-  auto hit = std::search(name.begin(), name.end(), kInAddr.begin(), kInAddr.end(),
-                         [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
-  return hit != name.end();
-}
+bool ContainsInAddr(std::string_view name) { return ascii::FindNoCase(name, "in-addr") != std::string_view::npos; }
 
 void PutU16(std::string& out, uint16_t value) {
   out.push_back(static_cast<char>(value >> 8));

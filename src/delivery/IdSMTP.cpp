@@ -3,12 +3,12 @@
 #include <arpa/inet.h>
 
 #include <algorithm>
-#include <cctype>
 #include <sstream>
 
 #include "delivery/SmtpReplies.h"
 #include "platform/Failure.h"
 #include "platform/NetAddress.h"
+#include "platform/AsciiText.h"
 
 namespace {
 
@@ -17,20 +17,6 @@ namespace {
 constexpr std::size_t kFlushThreshold = 64 * 1024;
 
 // Trims blanks and control characters at both ends.
-std::string Trim(const std::string& line) {
-  std::size_t start = 0, end = line.size();
-  while (start < end && static_cast<unsigned char>(line[start]) <= ' ') ++start;
-  while (end > start && static_cast<unsigned char>(line[end - 1]) <= ' ') --end;
-  return line.substr(start, end - start);
-}
-
-bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
-  if (text.size() < prefix.size()) return false;
-  return std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-    return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
-  });
-}
-
 // The numeric reply code, 0 when the code text is not a number.
 int ParseCode(std::string code) {
   if (!code.empty() && code.back() == '-') code.pop_back();
@@ -125,7 +111,7 @@ int TIdSMTP::ReadReply() {
     for (;;) {
       lines.push_back(ReadNonEmptyLine());
       const std::string& line = lines.back();
-      if (line.size() < 4 || StartsWithNoCase(line, last)) break;
+      if (line.size() < 4 || ascii::StartsWithNoCase(line, last)) break;
     }
   }
   lastCode_ = ParseCode(lines.front().substr(0, 3));
@@ -137,7 +123,7 @@ int TIdSMTP::ReadReply() {
 std::string TIdSMTP::ReadNonEmptyLine() {
   try {
     for (;;) {
-      std::string line = Trim(stream_.ReadLine(ReadTimeout));
+      std::string line = ascii::Trim(stream_.ReadLine(ReadTimeout));
       if (!line.empty()) return line;
     }
   } catch (const EConnectionClosed&) {
@@ -171,7 +157,7 @@ void TIdSMTP::WriteMessage(const TIdMessage& message) {
 
 void TIdSMTP::RecordAuthSchemes() {
   for (const auto& line : lastText_) {
-    if (!StartsWithNoCase(line, "AUTH ") && !StartsWithNoCase(line, "AUTH=")) continue;
+    if (!ascii::StartsWithNoCase(line, "AUTH ") && !ascii::StartsWithNoCase(line, "AUTH=")) continue;
     std::istringstream words(line.substr(5));
     for (std::string scheme; words >> scheme;) AuthSchemes.push_back(scheme);
   }

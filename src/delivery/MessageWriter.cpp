@@ -1,20 +1,14 @@
 #include "delivery/MessageWriter.h"
+#include "platform/AsciiText.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 // Whether a Content-Type value already names its charset.
 bool HasCharsetParameter(const std::string& contentType) {
-  const std::string lower = Lower(contentType);
+  const std::string lower = ascii::ToLower(contentType);
   for (std::size_t at = lower.find("charset"); at != std::string::npos; at = lower.find("charset", at + 1)) {
     std::size_t next = at + 7;
     while (next < lower.size() && (lower[next] == ' ' || lower[next] == '\t')) ++next;

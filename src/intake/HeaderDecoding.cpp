@@ -2,7 +2,7 @@
 // and "=?charset?B?...?="), with Japanese JIS text turned into Shift-JIS.
 #include <optional>
 
-#include "intake/AsciiText.h"
+#include "platform/AsciiText.h"
 #include "intake/IdMessage.h"
 
 namespace {

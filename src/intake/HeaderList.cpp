@@ -1,7 +1,7 @@
 // Raw header lines: lookup with unfolding, and setting with folding.
 #include "intake/HeaderList.h"
 
-#include "intake/AsciiText.h"
+#include "platform/AsciiText.h"
 
 namespace {
 

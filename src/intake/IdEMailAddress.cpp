@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "intake/AsciiText.h"
+#include "platform/AsciiText.h"
 #include "intake/TextCursor.h"
 #include "platform/Failure.h"
 
@@ -334,4 +334,16 @@ void TIdEMailAddressList::SetEMailAddresses(const std::string& text) {
     }
   }
   endItem();
+}
+
+std::string DomainOf(const std::string& address) {
+  // Words are the runs of characters between "@"s; the domain is the second.
+  std::size_t start = address.find_first_not_of('@');
+  if (start == std::string::npos) return {};
+  std::size_t end = address.find('@', start);
+  if (end == std::string::npos) return {};
+  start = address.find_first_not_of('@', end);
+  if (start == std::string::npos) return {};
+  end = address.find('@', start);
+  return address.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }

@@ -18,6 +18,10 @@ class TIdEMailAddressItem {
   void SetText(const std::string& text);
 };
 
+// The domain of an address: its second word when it is split at runs of "@"
+// ("a@b@c" gives "b"); empty when it has none.
+std::string DomainOf(const std::string& address);
+
 class TIdEMailAddressList {
  public:
   // Appends an empty item and returns it.

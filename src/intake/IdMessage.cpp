@@ -1,7 +1,7 @@
 // Filling the fields of a received message from its raw header lines.
 #include "intake/IdMessage.h"
 
-#include "intake/AsciiText.h"
+#include "platform/AsciiText.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // into local time.
 #include <array>
 
-#include "intake/AsciiText.h"
+#include "platform/AsciiText.h"
 #include "intake/IdMessage.h"
 #include "intake/TextCursor.h"
 

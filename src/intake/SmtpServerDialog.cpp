@@ -1,32 +1,21 @@
 // The command table of the local SMTP server and its handlers.
 #include "intake/SmtpServerDialog.h"
+#include "platform/AsciiText.h"
 
-#include <cctype>
 
 namespace {
-
-bool SameLetters(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
-bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
 // An address as the mail program gave it, parsed and rendered back.
 TIdEMailAddressItem ParseAddress(std::string_view text) {
   TIdEMailAddressItem item;
-  item.SetText(TrimControls(text));
+  item.SetText(ascii::Trim(text));
   return item;
 }
 
 }  // namespace
 
 bool MatchCommandWord(std::string_view line, std::string_view word, std::string& params) {
-  if (line.size() < word.size() || !SameLetters(line.substr(0, word.size()), word)) return false;
+  if (line.size() < word.size() || !ascii::EqualNoCase(line.substr(0, word.size()), word)) return false;
   if (line.size() == word.size()) {
     params.clear();
     return true;
@@ -36,13 +25,6 @@ bool MatchCommandWord(std::string_view line, std::string_view word, std::string&
   return true;
 }
 
-std::string TrimControls(std::string_view text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && IsBlankOrControl(text[begin])) ++begin;
-  while (end > begin && IsBlankOrControl(text[end - 1])) --end;
-  return std::string(text.substr(begin, end - begin));
-}
 
 // Tried in this order; the first matching word wins.
 const std::array<SmtpServerDialog::Command, 16> SmtpServerDialog::kCommands = {{
@@ -116,7 +98,7 @@ void SmtpServerDialog::Mail(const std::string& params) {
   thread_.EnvelopeFrom.clear();
   thread_.EnvelopeRecipients().Clear();
   thread_.DialogState = TDialogState::Helo;
-  if (params.size() < 5 || !SameLetters(std::string_view(params).substr(0, 5), "FROM:")) {
+  if (params.size() < 5 || !ascii::EqualNoCase(std::string_view(params).substr(0, 5), "FROM:")) {
     ReplyWhole(replies::kMailParameterError);
     return;
   }
@@ -130,7 +112,7 @@ void SmtpServerDialog::Recipient(const std::string& params) {
     Reply(replies::kSequenceErrorCode, replies::kSequenceError);
     return;
   }
-  if (params.size() < 3 || !SameLetters(std::string_view(params).substr(0, 3), "TO:")) {
+  if (params.size() < 3 || !ascii::EqualNoCase(std::string_view(params).substr(0, 3), "TO:")) {
     ReplyWhole(replies::kRcptParameterError);
     return;
   }
@@ -155,7 +137,7 @@ void SmtpServerDialog::Data(const std::string&) {
     if (settings_.OnReceiveMessage)
       settings_.OnReceiveMessage(thread_, msg, thread_.EnvelopeRecipients(), customError);
   }
-  customError = TrimControls(customError);
+  customError = ascii::Trim(customError);
   if (!customError.empty()) {
     ReplyWhole(customError);  // recipients stay, so another DATA hands them over again
     return;

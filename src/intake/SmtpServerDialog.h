@@ -84,5 +84,3 @@ class SmtpServerDialog {
 // one space begin it; letter case is ignored. params gets what follows.
 bool MatchCommandWord(std::string_view line, std::string_view word, std::string& params);
 
-// Removes spaces and control characters at both ends.
-std::string TrimControls(std::string_view text);

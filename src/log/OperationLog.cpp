@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "core/TextUtils.h"
+#include "intake/IdEMailAddress.h"
+#include "platform/AsciiText.h"
 #include "platform/TextFile.h"
 
 namespace {
@@ -49,18 +51,7 @@ std::string TOperationLog::CleanField(const std::string& text) {
   return clean;
 }
 
-std::string TOperationLog::DomainOf(const std::string& recipient) {
-  std::vector<std::string> words;
-  std::size_t pos = 0;
-  while (pos < recipient.size() && words.size() < 2) {
-    const auto start = recipient.find_first_not_of('@', pos);
-    if (start == std::string::npos) break;
-    const auto end = std::min(recipient.find('@', start), recipient.size());
-    words.push_back(recipient.substr(start, end - start));
-    pos = end;
-  }
-  return words.size() < 2 ? std::string() : LowerCase(words[1]);
-}
+std::string TOperationLog::DomainOf(const std::string& recipient) { return ascii::ToLower(::DomainOf(recipient)); }
 
 std::string TOperationLog::FormatTime(TDateTime time) {
   const DateTimeParts parts = DecodeDateTime(time);

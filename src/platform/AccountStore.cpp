@@ -5,21 +5,14 @@
 #include <utility>
 
 #include "platform/TextFile.h"
+#include "platform/AsciiText.h"
 
 namespace net {
 
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Key and value names compare as the registry does: ignoring ASCII case.
-bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
-}
+bool SameTextIgnoringCase(const std::string& a, const std::string& b) { return ascii::EqualNoCase(a, b); }
 
 // Reads a quoted, escaped text starting at text[pos] == '"'; advances pos past
 // the closing quote. False when the quote is not closed.

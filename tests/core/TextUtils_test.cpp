@@ -1,5 +1,6 @@
 // The small text helpers and the file line splitting they sit beside.
 #include "core/TextUtils.h"
+#include "platform/AsciiText.h"
 
 #include <gtest/gtest.h>
 
@@ -72,9 +73,9 @@ TEST(TextUtils, SplitLinesAcceptsCrLfAndCrLf) {
 }
 
 TEST(TextUtils, CaseFolding) {
-  EXPECT_EQ(LowerCase("MiXeD.Example.ORG"), "mixed.example.org");
-  EXPECT_TRUE(SameTextIgnoringCase("userdns", "USERDNS"));
-  EXPECT_FALSE(SameTextIgnoringCase("USERDNS ", "USERDNS"));
+  EXPECT_EQ(ascii::ToLower("MiXeD.Example.ORG"), "mixed.example.org");
+  EXPECT_TRUE(ascii::EqualNoCase("userdns", "USERDNS"));
+  EXPECT_FALSE(ascii::EqualNoCase("USERDNS ", "USERDNS"));
 }
 
 }  // namespace

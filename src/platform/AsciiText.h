@@ -1,4 +1,4 @@
-// Byte-string helpers shared by the message model: trimming, ASCII case
+// Byte-string helpers shared by the engine: trimming, ASCII case
 // folding and case-blind comparison. Bytes from 0x80 up are left alone.
 #pragma once
 

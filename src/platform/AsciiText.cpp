@@ -1,5 +1,5 @@
 // Byte-string helpers shared by the message model.
-#include "intake/AsciiText.h"
+#include "platform/AsciiText.h"
 
 namespace ascii {
 
