@@ -8,8 +8,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include "core/DummyForm.h"
-#include "core/UserMessages.h"
+#include "app/DummyForm.h"
+#include "app/UserMessages.h"
 #include "delivery/DeliveryEngine.h"
 #include "log/OperationLog.h"
 #include "support/RelayHarness.h"

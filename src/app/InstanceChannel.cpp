@@ -1,4 +1,4 @@
-#include "core/InstanceChannel.h"
+#include "app/InstanceChannel.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "core/HelpFile.h"
+#include "app/HelpFile.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>

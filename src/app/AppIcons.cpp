@@ -1,4 +1,4 @@
-#include "core/AppIcons.h"
+#include "app/AppIcons.h"
 
 #include <QApplication>
 #include <QPainter>

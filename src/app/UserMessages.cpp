@@ -1,4 +1,4 @@
-#include "core/UserMessages.h"
+#include "app/UserMessages.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "core/ExitSignals.h"
+#include "app/ExitSignals.h"
 
 #include <sys/socket.h>
 #include <unistd.h>

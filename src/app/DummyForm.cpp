@@ -1,4 +1,4 @@
-#include "core/DummyForm.h"
+#include "app/DummyForm.h"
 
 #include <QAction>
 #include <QApplication>
@@ -9,10 +9,10 @@
 #include <QUrl>
 #include <QWidget>
 
-#include "core/AppIcons.h"
-#include "core/HelpFile.h"
+#include "app/AppIcons.h"
+#include "app/HelpFile.h"
 #include "core/Settings.h"
-#include "core/UserMessages.h"
+#include "app/UserMessages.h"
 #include "delivery/DeliveryEngine.h"
 #include "delivery/MySMTPThread.h"
 #include "delivery/SystemDnsServer.h"

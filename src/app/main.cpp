@@ -12,11 +12,11 @@
 #include <QApplication>
 
 #include "core/AppPaths.h"
-#include "core/DummyForm.h"
-#include "core/ExitSignals.h"
-#include "core/InstanceChannel.h"
+#include "app/DummyForm.h"
+#include "app/ExitSignals.h"
+#include "app/InstanceChannel.h"
 #include "core/ProductInfoFile.h"
-#include "core/UserMessages.h"
+#include "app/UserMessages.h"
 #include "log/OperationLog.h"
 
 namespace {
