@@ -19,6 +19,7 @@
 
 #include "delivery/MySMTPThread.h"
 #include "delivery/RelayServer.h"
+#include "log/OperationLog.h"
 #include "platform/NetAddress.h"
 #include "support/LineClient.h"
 #include "support/ProcessStats.h"
@@ -32,7 +33,6 @@ constexpr int kConnections = 1000;
 constexpr int kWarmUpConnections = 8;
 constexpr auto kIdleTime = std::chrono::seconds(2);
 constexpr int kWaitMs = 5000;
-
 
 // Each side announces its steps with one byte over a pipe.
 bool SendByte(int fd, char byte) { return write(fd, &byte, 1) == 1; }
@@ -108,7 +108,8 @@ void RaiseDescriptorLimit() {
 }
 
 int Measure(int fromChild, int toChild) {
-  RelayServer relay;
+  TOperationLog log;
+  RelayServer relay(log);
   relay.Start("Postwick", 0, "127.0.0.1");
   const uint16_t port = relay.Listener().BoundPort();
   if (write(toChild, &port, sizeof port) != sizeof port || !WaitByte(fromChild, 'w')) return 1;
@@ -128,7 +129,7 @@ int Measure(int fromChild, int toChild) {
   if (!WaitForThreads(relay, opened)) std::printf("not all connection threads arrived\n");
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   const long after = ResidentKiB();
-  const int threads = ActiveThreadCount;
+  const int threads = relay.ActiveThreadCount();
 
   const double cpuBefore = CpuSeconds();
   std::this_thread::sleep_for(kIdleTime);

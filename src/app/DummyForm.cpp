@@ -11,8 +11,8 @@
 
 #include "app/AppIcons.h"
 #include "app/HelpFile.h"
-#include "core/Settings.h"
 #include "app/UserMessages.h"
+#include "core/Settings.h"
 #include "delivery/DeliveryEngine.h"
 #include "delivery/MySMTPThread.h"
 #include "delivery/SystemDnsServer.h"
@@ -45,7 +45,8 @@ void ArmTimer(QTimer& timer) {
   if (!timer.isActive()) timer.start();
 }
 
-TDummyForm::TDummyForm(Environment environment, QObject* parent) : QObject(parent), env_(std::move(environment)) {
+TDummyForm::TDummyForm(Environment environment, TOperationLog& log, QObject* parent)
+    : QObject(parent), env_(std::move(environment)), log_(log), relay_(log) {
   setObjectName(QStringLiteral("Dummy Form"));
   if (!env_.findSystemDnsServer) env_.findSystemDnsServer = [] { return FindSystemDnsServer(); };
   SetUpOneShot(Timer1, 200);
@@ -65,17 +66,17 @@ TDummyForm::TDummyForm(Environment environment, QObject* parent) : QObject(paren
   connect(&Timer3, &QTimer::timeout, this, &TDummyForm::sendErrorsWarningRequested);
   connect(&Timer4, &QTimer::timeout, this, &TDummyForm::Timer4Timer);
   connect(&Timer5, &QTimer::timeout, this, &TDummyForm::FormClose);
-  connect(&LogSaveTimer, &QTimer::timeout, this, [this] { OperationLog().SaveIfDirty(env_.paths.LogFile()); });
+  connect(&LogSaveTimer, &QTimer::timeout, this, [this] { log_.SaveIfDirty(env_.paths.LogFile()); });
 
   CreateActions();
   if (!env_.headless) CreateTray();
 
   relay_.SetDnsWarningHook([this](int tag) { ArmDnsWarningTimer(tag); });
-  OperationLog().SetSendErrorsHook([this] { ScheduleSendErrorsWarning(); });
+  log_.SetSendErrorsHook([this] { ScheduleSendErrorsWarning(); });
 }
 
 TDummyForm::~TDummyForm() {
-  OperationLog().SetSendErrorsHook(nullptr);
+  log_.SetSendErrorsHook(nullptr);
   relay_.SetDnsWarningHook(nullptr);
   if (!closing_) FormClose();
 }
@@ -89,7 +90,8 @@ void TDummyForm::CreateActions() {
     std::function<void()> effect;
   };
   const Row rows[] = {
-      {Open, "Open", QKeySequence(Qt::CTRL | Qt::Key_O), AppIcon::Open, [this] { emit showMainWindowRequested(); }},
+      {Open, "Open", QKeySequence(Qt::CTRL | Qt::Key_O), AppIcon::Open,
+       [this] { emit showMainWindowRequested(); }},
       {LogAction, "View Log", QKeySequence(Qt::CTRL | Qt::Key_L), AppIcon::Log,
        [this] { emit showLogViewerRequested(); }},
       {MailCfgAction, "Configure", QKeySequence(Qt::CTRL | Qt::Key_F), AppIcon::Configure,
@@ -214,7 +216,8 @@ void TDummyForm::AutodetectDnsServer() {
 }
 
 void TDummyForm::ScheduleSendErrorsWarning() {
-  QMetaObject::invokeMethod(this, [this] { ArmTimer(Timer3); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { ArmTimer(Timer3); }, Qt::QueuedConnection);
 }
 
 void TDummyForm::ArmDnsWarningTimer(int tag) {
@@ -239,7 +242,8 @@ void TDummyForm::SaveDNS(const std::string& server) {
 
 void TDummyForm::SavePort(const std::string& port, bool localOnly) {
   net::AccountStore accounts(env_.paths.AccountStoreFile());
-  const PortStoreResult stored = StorePortSetting(env_.paths.SettingsFile(), ListenPort, port, localOnly, &accounts);
+  const PortStoreResult stored =
+      StorePortSetting(env_.paths.SettingsFile(), ListenPort, port, localOnly, &accounts);
   ListenPort = stored.ListenPort;
   relay_.SetLocalOnly(stored.LocalOnly);
   for (const std::string& message : stored.Messages) UserMessages::Information(Text(message));
@@ -256,7 +260,8 @@ void TDummyForm::BringToFront() {
   if (!window) {
     const auto windows = QApplication::topLevelWidgets();
     for (QWidget* candidate : windows)
-      if (candidate->isVisible() && candidate->isEnabled() && !qobject_cast<QMenu*>(candidate)) window = candidate;
+      if (candidate->isVisible() && candidate->isEnabled() && !qobject_cast<QMenu*>(candidate))
+        window = candidate;
   }
   if (!window || !window->isVisible() || !window->isEnabled()) return;
   if (window->isMinimized()) window->showNormal();
@@ -270,7 +275,7 @@ void TDummyForm::FormClose() {
   Timer2.stop();
   LogSaveTimer.stop();
   relay_.Shutdown();
-  OperationLog().SaveIfDirty(env_.paths.LogFile());
+  log_.SaveIfDirty(env_.paths.LogFile());
   if (trayIcon_) trayIcon_->hide();
   emit closed();
   QCoreApplication::quit();

@@ -5,18 +5,18 @@
 // run-time settings and is the one object through which windows change them.
 #pragma once
 
+#include <QObject>
+#include <QTimer>
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
 
-#include <QObject>
-#include <QTimer>
-
 #include "core/AppPaths.h"
 #include "core/ProductInfoFile.h"
 #include "delivery/RelayServer.h"
 
+class TOperationLog;
 class QAction;
 class QMenu;
 class QSystemTrayIcon;
@@ -35,7 +35,8 @@ class TDummyForm : public QObject {
     std::function<std::string()> findSystemDnsServer;
   };
 
-  explicit TDummyForm(Environment environment, QObject* parent = nullptr);
+  // log: the operation log, loaded by the caller and outliving the controller.
+  TDummyForm(Environment environment, TOperationLog& log, QObject* parent = nullptr);
   ~TDummyForm() override;
 
   // Reads the settings, starts listening and settles the DNS server. False
@@ -109,6 +110,7 @@ class TDummyForm : public QObject {
   void OpenUrl(const std::string& url);
 
   Environment env_;
+  TOperationLog& log_;
   RelayServer relay_;
   QMenu* trayMenu_ = nullptr;
   QSystemTrayIcon* trayIcon_ = nullptr;

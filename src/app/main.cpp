@@ -1,6 +1,8 @@
 // Entry point: module initialisation (log, product information), the
 // single-instance rule with the "open" and "close" arguments, then the
 // controller on a desktop or, without a display, headless.
+#include <QAction>
+#include <QApplication>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -8,15 +10,12 @@
 #include <thread>
 #include <vector>
 
-#include <QAction>
-#include <QApplication>
-
-#include "core/AppPaths.h"
 #include "app/DummyForm.h"
 #include "app/ExitSignals.h"
 #include "app/InstanceChannel.h"
-#include "core/ProductInfoFile.h"
 #include "app/UserMessages.h"
+#include "core/AppPaths.h"
+#include "core/ProductInfoFile.h"
 #include "log/OperationLog.h"
 
 namespace {
@@ -64,7 +63,8 @@ int main(int argc, char** argv) {
   const AppPaths paths(AppPaths::CurrentExecutablePath(), commandLine.dataDir);
   env.paths = paths;
   env.headless = commandLine.headless;
-  OperationLog().Load(env.paths.LogFile());
+  TOperationLog log;
+  log.Load(env.paths.LogFile());
   env.product = LoadProductInfo(env.paths.ProductInfoFile());
 
   // Actions need a GUI application; a headless run gets one on the
@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
 
   int exitCode = 0;
   {
-    TDummyForm controller(std::move(env));
+    TDummyForm controller(std::move(env), log);
     QObject::connect(&channel, &InstanceChannel::restoreRequested, &controller, &TDummyForm::BringToFront);
     QObject::connect(&channel, &InstanceChannel::closeRequested, controller.ExitAction, &QAction::trigger);
     QObject::connect(&channel, &InstanceChannel::openRequested, controller.Open, &QAction::trigger);
@@ -106,11 +106,11 @@ int main(int argc, char** argv) {
     if (controller.Env().headless) {
       // Without a display there is no window to open; say so, so that an
       // "open" request visibly reached this instance.
-      QObject::connect(&controller, &TDummyForm::showMainWindowRequested, [] {
-        std::fprintf(stderr, "Open: running headless, there is no window to show.\n");
-      });
+      QObject::connect(&controller, &TDummyForm::showMainWindowRequested,
+                       [] { std::fprintf(stderr, "Open: running headless, there is no window to show.\n"); });
       QObject::connect(&controller, &TDummyForm::sendErrorsWarningRequested, [] {
-        std::fprintf(stderr, "Warning: many sending errors one after another; outgoing port 25 may be blocked.\n");
+        std::fprintf(stderr,
+                     "Warning: many sending errors one after another; outgoing port 25 may be blocked.\n");
       });
       QObject::connect(&controller, &TDummyForm::dnsWarningRequested, [] {
         std::fprintf(stderr, "Warning: no DNS server is known; messages cannot be relayed.\n");
@@ -123,6 +123,6 @@ int main(int argc, char** argv) {
     }
   }
   // Module finalisation: the log back to its file if it changed.
-  OperationLog().SaveIfDirty(paths.LogFile());
+  log.SaveIfDirty(paths.LogFile());
   return exitCode;
 }

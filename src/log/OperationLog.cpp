@@ -51,7 +51,9 @@ std::string TOperationLog::CleanField(const std::string& text) {
   return clean;
 }
 
-std::string TOperationLog::DomainOf(const std::string& recipient) { return ascii::ToLower(::DomainOf(recipient)); }
+std::string TOperationLog::DomainOf(const std::string& recipient) {
+  return ascii::ToLower(::DomainOf(recipient));
+}
 
 std::string TOperationLog::FormatTime(TDateTime time) {
   const DateTimeParts parts = DecodeDateTime(time);
@@ -163,9 +165,4 @@ std::size_t TOperationLog::FailingDomainCount() const {
 void TOperationLog::SetClock(std::function<TDateTime()> now) {
   std::lock_guard guard(lock_);
   clock_ = std::move(now);
-}
-
-TOperationLog& OperationLog() {
-  static TOperationLog log;
-  return log;
 }

@@ -7,6 +7,9 @@
 // subject, TAB, status, TAB, local date and time (the locale's %x, a space and
 // %X; the date alone at exactly midnight). Tabs and line breaks inside the
 // fields become spaces so a field can never split or forge a record.
+//
+// The program keeps one log, made at start-up before the controller and
+// given to the relay and the controller.
 #pragma once
 
 #include <cstddef>
@@ -77,6 +80,3 @@ class TOperationLog {
   std::function<TDateTime()> clock_;
   std::mutex saveLock_;  // one save at a time: they share the temporary file
 };
-
-// The process-wide log.
-TOperationLog& OperationLog();

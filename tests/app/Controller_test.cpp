@@ -10,7 +10,6 @@
 
 #include "app/DummyForm.h"
 #include "app/UserMessages.h"
-#include "delivery/DeliveryEngine.h"
 #include "log/OperationLog.h"
 #include "support/RelayHarness.h"
 #include "support/TempFolder.h"
@@ -37,8 +36,6 @@ void ProcessEventsFor(int ms) {
 class ControllerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ShuttingDown = false;
-    OperationLog().Clear();
     UserMessages::SetRecorder([this](UserMessages::Kind kind, const QString& text) {
       messages_.push_back({kind, text.toStdString()});
       return true;
@@ -55,7 +52,7 @@ class ControllerTest : public ::testing::Test {
     env.product.ProductName = "Postwick";
     env.headless = true;
     env.findSystemDnsServer = [this] { return detected_; };
-    return std::make_unique<TDummyForm>(std::move(env));
+    return std::make_unique<TDummyForm>(std::move(env), log_);
   }
 
   struct Message {
@@ -63,6 +60,7 @@ class ControllerTest : public ::testing::Test {
     std::string text;
   };
   TempFolder folder_;
+  TOperationLog log_;
   std::string detected_ = "192.0.2.53";
   std::vector<Message> messages_;
 };
@@ -157,7 +155,8 @@ TEST_F(ControllerTest, ExitDuringADeliveryEndsSoonAndSavesTheLog) {
   slowData.delay = std::chrono::seconds(30);
   world.Exchanger(0).SetScript({{slowData}});
 
-  auto controller = MakeController("USERPORT=1\r\nPORT=0\r\nUSERDNS=1\r\nDNS=" + world.Dns().Address() + "\r\n");
+  auto controller =
+      MakeController("USERPORT=1\r\nPORT=0\r\nUSERDNS=1\r\nDNS=" + world.Dns().Address() + "\r\n");
   controller->Relay().SetOutboundPort(world.ExchangerPort());
   ASSERT_TRUE(controller->FormCreate());
   bool closed = false;

@@ -1,13 +1,11 @@
 #include "support/RelayHarness.h"
 
-#include "delivery/DeliveryEngine.h"
 #include "platform/Failure.h"
 #include "support/LineClient.h"
 
 namespace testing_support {
 
 RelayHarness::RelayHarness(int exchangers, FakeSmtpScript script) {
-  ShuttingDown = false;
   for (int i = 0; i < exchangers; ++i) {
     const std::string ip = "127.0.0." + std::to_string(2 + i);
     const uint16_t port = exchangers_.empty() ? 0 : exchangers_.front()->Port();
@@ -20,10 +18,7 @@ RelayHarness::RelayHarness(int exchangers, FakeSmtpScript script) {
   relayPort_ = relay_.Listener().BoundPort();
 }
 
-RelayHarness::~RelayHarness() {
-  relay_.Shutdown();
-  ShuttingDown = false;
-}
+RelayHarness::~RelayHarness() { relay_.Shutdown(); }
 
 MailToSend SimpleMail(const std::vector<std::string>& recipients, const std::string& subject) {
   MailToSend mail;
