@@ -10,11 +10,11 @@
 #include <QWidget>
 
 #include "app/AppIcons.h"
+#include "app/AppTexts.h"
 #include "app/HelpFile.h"
 #include "app/UserMessages.h"
+#include "core/DnsServerChoice.h"
 #include "core/Settings.h"
-#include "delivery/DeliveryEngine.h"
-#include "delivery/MySMTPThread.h"
 #include "delivery/SystemDnsServer.h"
 #include "intake/LocalServer.h"
 #include "log/OperationLog.h"
@@ -45,29 +45,19 @@ void ArmTimer(QTimer& timer) {
   if (!timer.isActive()) timer.start();
 }
 
+// The values behind settingsChanged(), to tell whether an operation changed one.
+struct TDummyForm::SettingsState {
+  std::string userDnsServer, detectedDnsServer, activeDnsServer, listenPort;
+  bool localOnly = true;
+  bool operator==(const SettingsState&) const = default;
+};
+
 TDummyForm::TDummyForm(Environment environment, TOperationLog& log, QObject* parent)
     : QObject(parent), env_(std::move(environment)), log_(log), relay_(log) {
   setObjectName(QStringLiteral("Dummy Form"));
   if (!env_.findSystemDnsServer) env_.findSystemDnsServer = [] { return FindSystemDnsServer(); };
-  SetUpOneShot(Timer1, 200);
-  SetUpOneShot(Timer, 200);
-  SetUpOneShot(Timer2, 2000);
-  SetUpOneShot(Timer3, 1000);
-  SetUpOneShot(Timer4, 1000);
-  SetUpOneShot(Timer5, 100);
-  LogSaveTimer.setInterval(kLogSaveIntervalMs);
-  connect(&Timer1, &QTimer::timeout, this, [this] { ArmTimer(Timer); });
-  connect(&Timer, &QTimer::timeout, this, [this] {
-    if (!env_.openAtStart) return;
-    env_.openAtStart = false;
-    Open->trigger();
-  });
-  connect(&Timer2, &QTimer::timeout, this, &TDummyForm::Timer2Timer);
-  connect(&Timer3, &QTimer::timeout, this, &TDummyForm::sendErrorsWarningRequested);
-  connect(&Timer4, &QTimer::timeout, this, &TDummyForm::Timer4Timer);
-  connect(&Timer5, &QTimer::timeout, this, &TDummyForm::FormClose);
-  connect(&LogSaveTimer, &QTimer::timeout, this, [this] { log_.SaveIfDirty(env_.paths.LogFile()); });
-
+  relay_.SetOutboundPort(env_.outboundSmtpPort);
+  SetUpTimers();
   CreateActions();
   if (!env_.headless) CreateTray();
 
@@ -81,6 +71,23 @@ TDummyForm::~TDummyForm() {
   if (!closing_) FormClose();
 }
 
+void TDummyForm::SetUpTimers() {
+  SetUpOneShot(startTimer_, 200);
+  SetUpOneShot(openAtStartTimer_, 200);
+  SetUpOneShot(dnsRedetectTimer_, 2000);
+  SetUpOneShot(sendErrorsWarningTimer_, 1000);
+  SetUpOneShot(dnsWarningTimer_, 1000);
+  SetUpOneShot(exitTimer_, 100);
+  logSaveTimer_.setInterval(kLogSaveIntervalMs);
+  connect(&startTimer_, &QTimer::timeout, this, [this] { ArmTimer(openAtStartTimer_); });
+  connect(&openAtStartTimer_, &QTimer::timeout, this, &TDummyForm::OpenAtStartTimerFired);
+  connect(&dnsRedetectTimer_, &QTimer::timeout, this, &TDummyForm::RedetectDnsServer);
+  connect(&sendErrorsWarningTimer_, &QTimer::timeout, this, &TDummyForm::sendErrorsWarningRequested);
+  connect(&dnsWarningTimer_, &QTimer::timeout, this, &TDummyForm::DnsWarningTimerFired);
+  connect(&exitTimer_, &QTimer::timeout, this, &TDummyForm::FormClose);
+  connect(&logSaveTimer_, &QTimer::timeout, this, [this] { log_.SaveIfDirty(env_.paths.LogFile()); });
+}
+
 void TDummyForm::CreateActions() {
   struct Row {
     QAction*& action;
@@ -89,27 +96,29 @@ void TDummyForm::CreateActions() {
     AppIcon icon;
     std::function<void()> effect;
   };
+  MainActionList& a = actions_;
   const Row rows[] = {
-      {Open, "Open", QKeySequence(Qt::CTRL | Qt::Key_O), AppIcon::Open,
+      {a.Open, "Open", QKeySequence(Qt::CTRL | Qt::Key_O), AppIcon::Open,
        [this] { emit showMainWindowRequested(); }},
-      {LogAction, "View Log", QKeySequence(Qt::CTRL | Qt::Key_L), AppIcon::Log,
+      {a.LogAction, "View Log", QKeySequence(Qt::CTRL | Qt::Key_L), AppIcon::Log,
        [this] { emit showLogViewerRequested(); }},
-      {MailCfgAction, "Configure", QKeySequence(Qt::CTRL | Qt::Key_F), AppIcon::Configure,
+      {a.MailCfgAction, "Configure", QKeySequence(Qt::CTRL | Qt::Key_F), AppIcon::Configure,
        [this] { emit showMailCfgRequested(); }},
-      {HomePage, "Home Page", QKeySequence(Qt::CTRL | Qt::Key_H), AppIcon::HomePage,
+      {a.HomePage, "Home Page", QKeySequence(Qt::CTRL | Qt::Key_H), AppIcon::HomePage,
        [this] { OpenUrl(env_.product.ProgPage); }},
-      {OtherProducts, "Other Products", QKeySequence(Qt::CTRL | Qt::Key_P), AppIcon::OtherProducts,
+      {a.OtherProducts, "Other Products", QKeySequence(Qt::CTRL | Qt::Key_P), AppIcon::OtherProducts,
        [this] { OpenUrl(env_.product.HomePage); }},
-      {ContactUs, "Contact Us", QKeySequence(Qt::CTRL | Qt::Key_U), AppIcon::ContactUs,
+      {a.ContactUs, "Contact Us", QKeySequence(Qt::CTRL | Qt::Key_U), AppIcon::ContactUs,
        [this] {
          const std::string& email = env_.product.Email;
          OpenUrl(email.find('@') != std::string::npos ? "mailto:" + email : email);
        }},
-      {HelpAction, "Online Help", QKeySequence(Qt::CTRL | Qt::Key_F1), AppIcon::Help,
+      {a.HelpAction, "Online Help", QKeySequence(Qt::CTRL | Qt::Key_F1), AppIcon::Help,
        [this] { OpenHelpContents(env_.paths); }},
-      {AboutProgram, "About Program", QKeySequence(Qt::CTRL | Qt::Key_A), AppIcon::About,
+      {a.AboutProgram, "About Program", QKeySequence(Qt::CTRL | Qt::Key_A), AppIcon::About,
        [this] { emit showAboutRequested(); }},
-      {ExitAction, "Exit", QKeySequence(Qt::ALT | Qt::Key_X), AppIcon::Exit, [this] { ArmTimer(Timer5); }},
+      {a.ExitAction, "Exit", QKeySequence(Qt::ALT | Qt::Key_X), AppIcon::Exit,
+       [this] { ArmTimer(exitTimer_); }},
   };
   for (const Row& row : rows) {
     row.action = new QAction(QString::fromLatin1(row.caption), this);
@@ -123,46 +132,46 @@ void TDummyForm::CreateActions() {
 }
 
 void TDummyForm::CreateTray() {
-  trayMenu_ = new QMenu();
+  trayMenu_ = std::make_unique<QMenu>();
   trayMenu_->setObjectName(QStringLiteral("TryIconMenu"));
-  trayMenu_->addAction(Open);
+  trayMenu_->addAction(actions_.Open);
   trayMenu_->addSeparator();
-  trayMenu_->addAction(LogAction);
-  trayMenu_->addAction(MailCfgAction);
+  trayMenu_->addAction(actions_.LogAction);
+  trayMenu_->addAction(actions_.MailCfgAction);
   trayMenu_->addSeparator();
-  trayMenu_->addAction(HomePage);
-  trayMenu_->addAction(ContactUs);
+  trayMenu_->addAction(actions_.HomePage);
+  trayMenu_->addAction(actions_.ContactUs);
   trayMenu_->addSeparator();
-  trayMenu_->addAction(HelpAction);
-  trayMenu_->addAction(AboutProgram);
+  trayMenu_->addAction(actions_.HelpAction);
+  trayMenu_->addAction(actions_.AboutProgram);
   trayMenu_->addSeparator();
-  trayMenu_->addAction(ExitAction);
-  connect(this, &QObject::destroyed, trayMenu_, &QObject::deleteLater);
+  trayMenu_->addAction(actions_.ExitAction);
 
-  trayIcon_ = new QSystemTrayIcon(MakeAppIcon(AppIcon::Tray), this);
+  trayIcon_ = std::make_unique<QSystemTrayIcon>(MakeAppIcon(AppIcon::Tray));
   trayIcon_->setObjectName(QStringLiteral("TrayIcon"));
-  trayIcon_->setContextMenu(trayMenu_);
-  connect(trayIcon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-    if (reason == QSystemTrayIcon::DoubleClick) Open->trigger();
-  });
+  trayIcon_->setContextMenu(trayMenu_.get());
+  connect(trayIcon_.get(), &QSystemTrayIcon::activated, this,
+          [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::DoubleClick) RequestOpen();
+          });
 }
 
 bool TDummyForm::FormCreate() {
   const StoredSettings settings = ReadSettings(env_.paths.SettingsFile());
-  UserDnsServer = settings.UserDnsServer;
-  ListenPort = settings.ListenPort;
+  userDnsServer_ = settings.UserDnsServer;
+  listenPort_ = settings.ListenPort;
   relay_.SetLocalOnly(settings.LocalOnly);
   bool listening = true;
   try {
-    relay_.Start(env_.product.ProductName, PortNumber(ListenPort));
+    relay_.Start(env_.product.ProductName, PortNumber(listenPort_));
   } catch (const std::exception& failure) {
     ReportListenFailure(failure);
     listening = false;
   }
-  if (!UserDnsServer.empty()) {
-    relay_.SetActiveDnsServer(UserDnsServer);
-  } else {
+  if (userDnsServer_.empty()) {
     AutodetectDnsServer();
+  } else {
+    SettleActiveDnsServer();
   }
   StartTimers();
   if (trayIcon_) {
@@ -173,81 +182,108 @@ bool TDummyForm::FormCreate() {
 }
 
 void TDummyForm::StartTimers() {
-  Timer1.start();
-  Timer2.start();
-  LogSaveTimer.start();
+  startTimer_.start();
+  dnsRedetectTimer_.start();
+  logSaveTimer_.start();
 }
 
 void TDummyForm::ReportListenFailure(const std::exception& failure) {
   // The port-in-use dialog takes over here once it exists; until then say
   // plainly why the relay cannot listen.
-  const int port = PortNumber(ListenPort);
-  QString text = Text(failure.what());
+  const int port = PortNumber(listenPort_);
+  QString text;
   if (const auto* bindError = dynamic_cast<const EBindError*>(&failure);
       bindError && bindError->Code() == EACCES) {
-    text = QStringLiteral(
-               "Could not listen on port %1: ports below 1024 need privileges on this system. "
-               "Run scripts/grant-port.sh once (it gives the program the right to use such ports), "
-               "or choose a port above 1023 in %2 (USERPORT=1 and PORT=2525, for example).")
-               .arg(port)
-               .arg(Text(env_.paths.SettingsFile()));
+    text = QString::fromLatin1(app_text::kPrivilegedPort).arg(port).arg(Text(env_.paths.SettingsFile()));
   } else {
-    text += QStringLiteral(" (port %1)").arg(port);
+    text = Text(failure.what()) + QString::fromLatin1(app_text::kOnPort).arg(port);
   }
   UserMessages::Error(text);
 }
 
-void TDummyForm::Timer2Timer() {
-  if (UserDnsServer.empty()) AutodetectDnsServer();
-  Timer2.start();
+void TDummyForm::OpenAtStartTimerFired() {
+  if (!env_.openAtStart) return;
+  env_.openAtStart = false;
+  RequestOpen();
 }
 
-void TDummyForm::Timer4Timer() {
-  if (Timer4Tag == 1) {
+void TDummyForm::RedetectDnsServer() {
+  if (userDnsServer_.empty()) AutodetectDnsServer();
+  dnsRedetectTimer_.start();
+}
+
+void TDummyForm::DnsWarningTimerFired() {
+  if (dnsWarningTag_ == 1) {
     emit dnsWarningCloseRequested();
   } else {
     emit dnsWarningRequested();
   }
 }
 
+TDummyForm::SettingsState TDummyForm::Settings() const {
+  return {userDnsServer_, detectedDnsServer_, relay_.ActiveDnsServer(), listenPort_, relay_.LocalOnly()};
+}
+
+void TDummyForm::EmitIfChanged(const SettingsState& before) {
+  if (!(Settings() == before)) emit settingsChanged();
+}
+
+void TDummyForm::SettleActiveDnsServer() {
+  relay_.SetActiveDnsServer(ChooseActiveDnsServer(userDnsServer_, detectedDnsServer_));
+}
+
 void TDummyForm::AutodetectDnsServer() {
-  DetectedDnsServer = env_.findSystemDnsServer();
-  if (UserDnsServer.empty()) relay_.SetActiveDnsServer(DetectedDnsServer);
+  const SettingsState before = Settings();
+  DetectDnsServer();
+  EmitIfChanged(before);
+}
+
+void TDummyForm::DetectDnsServer() {
+  detectedDnsServer_ = env_.findSystemDnsServer();
+  SettleActiveDnsServer();
 }
 
 void TDummyForm::ScheduleSendErrorsWarning() {
   QMetaObject::invokeMethod(
-      this, [this] { ArmTimer(Timer3); }, Qt::QueuedConnection);
+      this, [this] { ArmTimer(sendErrorsWarningTimer_); }, Qt::QueuedConnection);
 }
 
 void TDummyForm::ArmDnsWarningTimer(int tag) {
   QMetaObject::invokeMethod(
       this,
       [this, tag] {
-        Timer4Tag = tag;
-        ArmTimer(Timer4);
+        dnsWarningTag_ = tag;
+        ArmTimer(dnsWarningTimer_);
       },
       Qt::QueuedConnection);
 }
 
 void TDummyForm::SaveDNS(const std::string& server) {
+  const SettingsState before = Settings();
   const DnsStoreResult stored = StoreDnsSetting(env_.paths.SettingsFile(), server);
-  UserDnsServer = stored.UserDnsServer;
+  userDnsServer_ = stored.UserDnsServer;
   if (stored.Autodetect) {
-    AutodetectDnsServer();
+    DetectDnsServer();
   } else {
-    relay_.SetActiveDnsServer(UserDnsServer);
+    SettleActiveDnsServer();
   }
+  EmitIfChanged(before);
 }
 
 void TDummyForm::SavePort(const std::string& port, bool localOnly) {
+  const SettingsState before = Settings();
   net::AccountStore accounts(env_.paths.AccountStoreFile());
   const PortStoreResult stored =
-      StorePortSetting(env_.paths.SettingsFile(), ListenPort, port, localOnly, &accounts);
-  ListenPort = stored.ListenPort;
+      StorePortSetting(env_.paths.SettingsFile(), listenPort_, port, localOnly, &accounts);
+  listenPort_ = stored.ListenPort;
   relay_.SetLocalOnly(stored.LocalOnly);
+  EmitIfChanged(before);
   for (const std::string& message : stored.Messages) UserMessages::Information(Text(message));
 }
+
+void TDummyForm::RequestExit() { actions_.ExitAction->trigger(); }
+
+void TDummyForm::RequestOpen() { actions_.Open->trigger(); }
 
 void TDummyForm::OpenUrl(const std::string& url) {
   if (env_.headless || url.empty()) return;
@@ -272,8 +308,8 @@ void TDummyForm::BringToFront() {
 void TDummyForm::FormClose() {
   if (closing_) return;
   closing_ = true;
-  Timer2.stop();
-  LogSaveTimer.stop();
+  dnsRedetectTimer_.stop();
+  logSaveTimer_.stop();
   relay_.Shutdown();
   log_.SaveIfDirty(env_.paths.LogFile());
   if (trayIcon_) trayIcon_->hide();

@@ -1,71 +1,59 @@
 // Entry point: module initialisation (log, product information), the
 // single-instance rule with the "open" and "close" arguments, then the
 // controller on a desktop or, without a display, headless.
-#include <QAction>
 #include <QApplication>
+#include <chrono>
 #include <clocale>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/AppTexts.h"
 #include "app/DummyForm.h"
 #include "app/ExitSignals.h"
+#include "app/HeadlessReporter.h"
 #include "app/InstanceChannel.h"
 #include "app/UserMessages.h"
 #include "core/AppPaths.h"
+#include "core/CommandLine.h"
 #include "core/ProductInfoFile.h"
 #include "log/OperationLog.h"
 
 namespace {
 
-struct CommandLine {
-  bool headless = false;
-  std::string dataDir;
-  std::string command;  // the first plain argument: "open", "close" or other
-};
+// How long "close" waits after asking the running instance to exit.
+constexpr auto kCloseWait = std::chrono::milliseconds(8000);
 
-CommandLine ParseCommandLine(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  CommandLine line;
-  line.dataDir = AppPaths::DataDirFrom(args);
-  bool commandSeen = false;
-  for (const std::string& arg : AppPaths::WithoutDataDirOption(args)) {
-    if (arg == "--headless") {
-      line.headless = true;
-    } else if (!commandSeen) {
-      line.command = arg;
-      commandSeen = true;
-    }
-  }
-  return line;
-}
-
-bool DisplayAvailable() {
-  const char* platform = std::getenv("QT_QPA_PLATFORM");
-  if (platform && *platform) return true;
-  return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+// Runs the controller until it exits; the exit code of the program.
+int RunController(TDummyForm& controller, QApplication& app, InstanceChannel& channel) {
+  QObject::connect(&channel, &InstanceChannel::restoreRequested, &controller, &TDummyForm::BringToFront);
+  QObject::connect(&channel, &InstanceChannel::closeRequested, &controller, &TDummyForm::RequestExit);
+  QObject::connect(&channel, &InstanceChannel::openRequested, &controller, &TDummyForm::RequestOpen);
+  ExitSignals exitSignals;
+  QObject::connect(&exitSignals, &ExitSignals::exitRequested, &controller, &TDummyForm::RequestExit);
+  if (controller.Headless()) ReportOnStandardError(controller);
+  return controller.FormCreate() ? app.exec() : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
-  CommandLine commandLine = ParseCommandLine(argc, argv);
+  CommandLine commandLine = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   if (!commandLine.headless && !DisplayAvailable()) {
-    std::fprintf(stderr, "No display found: Postwick runs headless.\n");
+    std::fprintf(stderr, "%s\n", app_text::kNoDisplay);
     commandLine.headless = true;
   }
 
   // Module initialisation, before any window exists.
-  TDummyForm::Environment env;
   const AppPaths paths(AppPaths::CurrentExecutablePath(), commandLine.dataDir);
+  TOperationLog log;
+  log.Load(paths.LogFile());
+  TDummyForm::Environment env;
   env.paths = paths;
   env.headless = commandLine.headless;
-  TOperationLog log;
-  log.Load(env.paths.LogFile());
-  env.product = LoadProductInfo(env.paths.ProductInfoFile());
+  env.product = LoadProductInfo(paths.ProductInfoFile());
 
   // Actions need a GUI application; a headless run gets one on the
   // offscreen platform, so the controller is the same in both.
@@ -75,52 +63,31 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationName(QString::fromLocal8Bit(env.product.ProductName.c_str()));
   UserMessages::SetHeadless(env.headless);
 
-  InstanceChannel channel(QString::fromLocal8Bit(env.paths.FilesFolder().c_str()));
+  InstanceChannel channel(QString::fromLocal8Bit(paths.FilesFolder().c_str()));
   const bool anotherRuns = channel.AnotherInstanceRuns();
-  if (commandLine.command == "close") {
-    if (anotherRuns) channel.Send(kCloseMessage);
-    std::this_thread::sleep_for(std::chrono::milliseconds(8000));
-    return 0;
-  }
-  if (commandLine.command == "open") {
-    if (anotherRuns) {
+  switch (StartStepFor(commandLine.command, anotherRuns)) {
+    case StartStep::Close:
+      if (anotherRuns) channel.Send(kCloseMessage);
+      std::this_thread::sleep_for(kCloseWait);
+      return 0;
+    case StartStep::HandOverOpen:
       channel.Send(kOpenMessage);
       return 0;
-    }
-    env.openAtStart = true;
-  }
-  if (anotherRuns) {
-    channel.Send(kRestoreMessage);
-    return 0;
+    case StartStep::HandOverRestore:
+      channel.Send(kRestoreMessage);
+      return 0;
+    case StartStep::RunAndOpen:
+      env.openAtStart = true;
+      break;
+    case StartStep::Run:
+      break;
   }
   channel.Listen();
 
   int exitCode = 0;
   {
     TDummyForm controller(std::move(env), log);
-    QObject::connect(&channel, &InstanceChannel::restoreRequested, &controller, &TDummyForm::BringToFront);
-    QObject::connect(&channel, &InstanceChannel::closeRequested, controller.ExitAction, &QAction::trigger);
-    QObject::connect(&channel, &InstanceChannel::openRequested, controller.Open, &QAction::trigger);
-    ExitSignals exitSignals;
-    QObject::connect(&exitSignals, &ExitSignals::exitRequested, controller.ExitAction, &QAction::trigger);
-    if (controller.Env().headless) {
-      // Without a display there is no window to open; say so, so that an
-      // "open" request visibly reached this instance.
-      QObject::connect(&controller, &TDummyForm::showMainWindowRequested,
-                       [] { std::fprintf(stderr, "Open: running headless, there is no window to show.\n"); });
-      QObject::connect(&controller, &TDummyForm::sendErrorsWarningRequested, [] {
-        std::fprintf(stderr,
-                     "Warning: many sending errors one after another; outgoing port 25 may be blocked.\n");
-      });
-      QObject::connect(&controller, &TDummyForm::dnsWarningRequested, [] {
-        std::fprintf(stderr, "Warning: no DNS server is known; messages cannot be relayed.\n");
-      });
-    }
-    if (controller.FormCreate()) {
-      exitCode = app.exec();
-    } else {
-      exitCode = 1;
-    }
+    exitCode = RunController(controller, app, channel);
   }
   // Module finalisation: the log back to its file if it changed.
   log.SaveIfDirty(paths.LogFile());

@@ -22,6 +22,12 @@ RelayServer::~RelayServer() {
   if (listener_->Active()) Shutdown();
 }
 
+int RelayServer::ThreadLoadOf(int32_t threads) {
+  const double load = static_cast<double>(threads) / kListenQueue * 100;
+  if (load >= 100) return 100;
+  return load <= 0 ? 0 : static_cast<int>(load);
+}
+
 void RelayServer::SetActiveDnsServer(const std::string& server) {
   std::lock_guard lock(dnsLock_);
   activeDnsServer_ = server;

@@ -48,6 +48,9 @@ class RelayServer {
   void ZeroSentCount() { counters_->SentCount = 0; }
   void ZeroFailedCount() { counters_->FailedCount = 0; }
   bool ShuttingDown() const { return counters_->ShuttingDown; }
+  // Connection threads in percent of the listen queue, at most 100.
+  int ThreadLoad() const { return ThreadLoadOf(ActiveThreadCount()); }
+  static int ThreadLoadOf(int32_t threads);
   TOperationLog& Log() { return log_; }
 
   // Greets with "Welcome to the " + productName and listens on port (all
@@ -59,6 +62,8 @@ class RelayServer {
   void Shutdown();
 
   LocalServer& Listener() { return *listener_; }
+  // The port the listener holds; 0 while it does not listen.
+  uint16_t BoundPort() const { return listener_->BoundPort(); }
 
  private:
   void ReceiveMail(SmtpConnectionThread& sender, TIdMessage& msg, TIdEMailAddressList& recipients,
