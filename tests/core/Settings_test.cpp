@@ -122,13 +122,6 @@ TEST_F(SettingsTest, StorePortMessagesAndValues) {
   }
 }
 
-TEST_F(SettingsTest, MessageTexts) {
-  EXPECT_EQ(NonStandardPortMessage("2525"),
-            "You selected a non-standard port 2525 for this SMTP server! It means that you\r\n"
-            "need to use the port 2525 in settings of your e-mail program along with localhost!");
-  EXPECT_EQ(kRestartMessage, "You need to restart this SMTP server for the changes to come into force!");
-}
-
 TEST_F(SettingsTest, StandardPortKeepsThePortLineAndStoresTheFirewall) {
   Write("FIREWALL=1\r\nUSERPORT=1\r\nPORT=2525\r\n");
   const PortStoreResult result = StorePortSetting(path, "2525", "", false, nullptr);
