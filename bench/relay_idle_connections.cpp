@@ -33,7 +33,6 @@ constexpr int kWarmUpConnections = 8;
 constexpr auto kIdleTime = std::chrono::seconds(2);
 constexpr int kWaitMs = 5000;
 
-
 // Each side announces its steps with one byte over a pipe.
 bool SendByte(int fd, char byte) { return write(fd, &byte, 1) == 1; }
 bool WaitByte(int fd, char expected, int timeoutMs = 30000) {
@@ -45,7 +44,7 @@ bool WaitByte(int fd, char expected, int timeoutMs = 30000) {
 // A connected socket that has read the greeting line, or -1.
 int GreetedConnection(uint16_t port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const sockaddr_in address = net::MakeAddress("127.0.0.1", port);
+  const sockaddr_in address = os::MakeAddress("127.0.0.1", port);
   if (fd < 0) return -1;
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
     std::string greeting;

@@ -62,7 +62,7 @@ void CheckState(SmtpConnectionThread& thread) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ScriptIO io(std::string_view(reinterpret_cast<const char*>(data), size));
-  SmtpConnectionThread thread(std::make_unique<net::TcpStream>());
+  SmtpConnectionThread thread(std::make_unique<os::TcpStream>());
   SmtpDialogSettings settings;
   settings.OnReceiveMessage = [](SmtpConnectionThread&, TIdMessage& msg, TIdEMailAddressList& rcpt,
                                  std::string& customError) {

@@ -238,7 +238,7 @@ void TDummyForm::SaveDNS(const std::string& server) {
 }
 
 void TDummyForm::SavePort(const std::string& port, bool localOnly) {
-  net::AccountStore accounts(env_.paths.AccountStoreFile());
+  os::AccountStore accounts(env_.paths.AccountStoreFile());
   const PortStoreResult stored = StorePortSetting(env_.paths.SettingsFile(), ListenPort, port, localOnly, &accounts);
   ListenPort = stored.ListenPort;
   relay_.SetLocalOnly(stored.LocalOnly);

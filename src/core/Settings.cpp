@@ -29,7 +29,7 @@ DnsStoreResult StoreDnsSetting(const std::string& settingsPath, const std::strin
 }
 
 PortStoreResult StorePortSetting(const std::string& settingsPath, const std::string& oldListenPort,
-                                 const std::string& port, bool localOnly, net::AccountStore* accounts) {
+                                 const std::string& port, bool localOnly, os::AccountStore* accounts) {
   SettingsFile file;
   file.Load(settingsPath);
   PortStoreResult result;

@@ -61,8 +61,8 @@ bool TryHost(TIdSMTP& smtp, const std::string& host, TIdMessage& msg, std::strin
   return false;
 }
 
-RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg, const TIdEMailAddressItem& recipient,
-                                    const std::string& dnsServer) {
+RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg,
+                                    const TIdEMailAddressItem& recipient, const std::string& dnsServer) {
   RecipientOutcome outcome;
   msg.Recipients.Clear();
   msg.CCList.Clear();
@@ -88,8 +88,8 @@ RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg, cons
 
 bool IsLoopbackHost(const std::string& host) {
   try {
-    const auto addresses = net::ResolveHost(host);
-    return !addresses.empty() && net::DottedText(addresses.front()) == "127.0.0.1";
+    const auto addresses = os::ResolveHost(host);
+    return !addresses.empty() && os::DottedText(addresses.front()) == "127.0.0.1";
   } catch (...) {
     return false;
   }
@@ -134,7 +134,8 @@ void DeliverMessage(TMySMTPThread& thread, TIdMessage& msg, const TIdEMailAddres
     if (thread.Terminated() || ShuttingDown) throw EFailure(delivery_text::kRelayingDenied);
     const RecipientOutcome outcome = DeliverToRecipient(thread, msg, recipient, dnsServer);
     if (outcome.failed) {
-      OperationLog().WriteLogRecord(false, outcome.lookupSucceeded, recipient.Address, msg.Subject, outcome.status);
+      OperationLog().WriteLogRecord(false, outcome.lookupSucceeded, recipient.Address, msg.Subject,
+                                    outcome.status);
       failedRecipients += recipient.Address + ", ";
       ++FailedCount;
     } else {

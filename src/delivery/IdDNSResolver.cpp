@@ -60,7 +60,7 @@ sockaddr_in TIdDNSResolver::ServerAddress() const {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr = net::ResolveHost(host).front();
+  address.sin_addr = os::ResolveHost(host).front();
   return address;
 }
 

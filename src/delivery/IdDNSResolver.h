@@ -52,7 +52,7 @@ class TIdDNSResolver {
   void DropPendingDatagrams();
   std::string ReceiveAnswer(const sockaddr_in& server);
 
-  net::UdpSocket socket_;
+  os::UdpSocket socket_;
   TDNSHeader header_;
   TDNSHeader answerHeader_;
   std::string query_;

@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "delivery/SmtpReplies.h"
+#include "platform/AsciiText.h"
 #include "platform/Failure.h"
 #include "platform/NetAddress.h"
-#include "platform/AsciiText.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ void TIdSMTP::Connect(int timeoutMs) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(Port));
-    address.sin_addr = net::ResolveHost(Host).front();
+    address.sin_addr = os::ResolveHost(Host).front();
     stream_.Connect(address, timeoutMs);
   } catch (...) {
     stream_.Close();
@@ -44,7 +44,7 @@ void TIdSMTP::Connect(int timeoutMs) {
   try {
     Expect(ReadReply(), {smtp_client::kServiceReady});
     AuthSchemes.clear();
-    const std::string name = HeloName.empty() ? net::LocalHostName() : HeloName;
+    const std::string name = HeloName.empty() ? os::LocalHostName() : HeloName;
     if (UseEhlo && SendCommand(smtp_client::kEhlo + name) == smtp_client::kOk) {
       RecordAuthSchemes();
       return;

@@ -2,7 +2,7 @@
 
 std::atomic<int32_t> ActiveThreadCount{0};
 
-TMySMTPThread::TMySMTPThread(std::unique_ptr<net::TcpStream> connection)
+TMySMTPThread::TMySMTPThread(std::unique_ptr<os::TcpStream> connection)
     : SmtpConnectionThread(std::move(connection)),
       smtp_(std::make_unique<TIdSMTP>()),
       resolver_(std::make_unique<TIdDNSResolver>()) {

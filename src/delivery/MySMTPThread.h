@@ -19,7 +19,7 @@ class TMySMTPThread : public SmtpConnectionThread {
   static constexpr int kSmtpReadTimeoutMs = 60000;
   static constexpr int kDnsReceiveTimeoutMs = 50000;
 
-  explicit TMySMTPThread(std::unique_ptr<net::TcpStream> connection);
+  explicit TMySMTPThread(std::unique_ptr<os::TcpStream> connection);
   ~TMySMTPThread() override;
 
   TIdSMTP& SMTP() { return *smtp_; }

@@ -5,7 +5,7 @@
 
 RelayServer::RelayServer() : listener_(std::make_unique<LocalServer>()) {
   listener_->ListenQueue = kListenQueue;
-  listener_->ThreadClass = [this](std::unique_ptr<net::TcpStream> connection) {
+  listener_->ThreadClass = [this](std::unique_ptr<os::TcpStream> connection) {
     auto thread = std::make_unique<TMySMTPThread>(std::move(connection));
     thread->SMTP().Port = outboundPort_;
     return thread;

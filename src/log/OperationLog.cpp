@@ -51,7 +51,9 @@ std::string TOperationLog::CleanField(const std::string& text) {
   return clean;
 }
 
-std::string TOperationLog::DomainOf(const std::string& recipient) { return ascii::ToLower(::DomainOf(recipient)); }
+std::string TOperationLog::DomainOf(const std::string& recipient) {
+  return ascii::ToLower(::DomainOf(recipient));
+}
 
 std::string TOperationLog::FormatTime(TDateTime time) {
   const DateTimeParts parts = DecodeDateTime(time);
@@ -69,8 +71,8 @@ std::string TOperationLog::FormatRecord(bool success, const std::string& recipie
 
 void TOperationLog::Load(const std::string& path) {
   std::string text;
-  net::ReadWholeFile(path, text);  // what was read counts, even after an error
-  const auto lines = net::SplitLines(text);
+  os::ReadWholeFile(path, text);  // what was read counts, even after an error
+  const auto lines = os::SplitLines(text);
   std::lock_guard guard(lock_);
   lines_.assign(lines.begin(), lines.end());
   dirty_ = false;
@@ -90,7 +92,7 @@ bool TOperationLog::SaveIfDirty(const std::string& path) {
     }
     savedVersion = version_;
   }
-  if (!net::WriteFileAtomically(path, text)) return false;
+  if (!os::WriteFileAtomically(path, text)) return false;
   std::lock_guard guard(lock_);
   if (version_ == savedVersion) dirty_ = false;
   return true;

@@ -9,7 +9,7 @@
 
 #include "platform/Failure.h"
 
-namespace net {
+namespace os {
 
 std::string DottedText(const in_addr& address) {
   char text[INET_ADDRSTRLEN] = {};
@@ -59,8 +59,6 @@ std::string LocalHostName() {
   return name;
 }
 
-std::string SocketErrorText(int error) {
-  return std::strerror(error);
-}
+std::string SocketErrorText(int error) { return std::strerror(error); }
 
-}  // namespace net
+}  // namespace os

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace net {
+namespace os {
 
 // An IPv4 address as dotted text with a port.
 struct Endpoint {
@@ -36,4 +36,4 @@ std::string LocalHostName();
 // Text of an errno value for ESocketError messages.
 std::string SocketErrorText(int error);
 
-}  // namespace net
+}  // namespace os

@@ -10,7 +10,7 @@
 #include "platform/Failure.h"
 #include "platform/NetAddress.h"
 
-namespace net {
+namespace os {
 
 void TcpListener::Listen(const std::string& ip, uint16_t port, int backlog) {
   const sockaddr_in address = MakeAddress(ip, port);
@@ -74,4 +74,4 @@ uint16_t TcpListener::Port() const {
   return ToEndpoint(address).port;
 }
 
-}  // namespace net
+}  // namespace os

@@ -9,7 +9,7 @@
 
 #include "platform/Failure.h"
 
-namespace net {
+namespace os {
 namespace {
 
 constexpr std::size_t kReceiveChunk = 16384;
@@ -175,4 +175,4 @@ Endpoint TcpStream::PeerAddress() const {
   return ToEndpoint(address);
 }
 
-}  // namespace net
+}  // namespace os

@@ -9,7 +9,7 @@
 #include "platform/Failure.h"
 #include "platform/NetAddress.h"
 
-namespace net {
+namespace os {
 namespace {
 
 [[noreturn]] void ThrowSocketError(int error) { throw ESocketError(SocketErrorText(error), error); }
@@ -51,7 +51,8 @@ std::optional<UdpSocket::Datagram> UdpSocket::Receive(int timeoutMs, std::size_t
     if (aborted_) ThrowSocketError(ECONNABORTED);
     // ICMP errors of earlier sends surface here; they say nothing about the
     // answer still to come, so keep waiting.
-    if (error != EAGAIN && error != EWOULDBLOCK && error != EINTR && error != ECONNREFUSED) ThrowSocketError(error);
+    if (error != EAGAIN && error != EWOULDBLOCK && error != EINTR && error != ECONNREFUSED)
+      ThrowSocketError(error);
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) return std::nullopt;
     pollfd entry{fd_.get(), POLLIN, 0};
@@ -79,4 +80,4 @@ void UdpSocket::Close() {
   aborted_ = false;
 }
 
-}  // namespace net
+}  // namespace os

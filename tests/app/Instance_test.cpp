@@ -115,7 +115,7 @@ TEST_F(InstanceTest, OpenWithoutARunningInstanceOpensAfterStart) {
 }
 
 TEST_F(InstanceTest, TakenPortIsReportedAndTheProgramEnds) {
-  net::TcpListener holder;
+  os::TcpListener holder;
   holder.Listen("", port_, 1);
   Program program(folder_.Path(), {});
   EXPECT_EQ(program.WaitForExit(5s), 1);

@@ -1,12 +1,12 @@
 // The small text helpers and the file line splitting they sit beside.
 #include "core/TextUtils.h"
-#include "platform/AsciiText.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "platform/AsciiText.h"
 #include "platform/TextFile.h"
 
 namespace {
@@ -67,9 +67,9 @@ TEST(TextUtils, SplitLinesAcceptsCrLfAndCrLf) {
       {"\r\n\r\n", {"", ""}},
       {"a\r\n\r\nb\r\n", {"a", "", "b"}},
   };
-  for (const auto& [text, lines] : cases) EXPECT_EQ(net::SplitLines(text), lines);
-  EXPECT_EQ(net::JoinLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
-  EXPECT_EQ(net::JoinLines({}), "");
+  for (const auto& [text, lines] : cases) EXPECT_EQ(os::SplitLines(text), lines);
+  EXPECT_EQ(os::JoinLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
+  EXPECT_EQ(os::JoinLines({}), "");
 }
 
 TEST(TextUtils, CaseFolding) {

@@ -340,7 +340,7 @@ TEST(IdSmtp, ConnectFailuresSetTheClosedMarkAndKeepTheLastReply) {
   // Nothing listens on a port just given back.
   uint16_t closedPort;
   {
-    net::TcpListener listener;
+    os::TcpListener listener;
     listener.Listen("127.0.0.1", 0, 1);
     closedPort = listener.Port();
   }

@@ -52,7 +52,7 @@ int BindFailureCode(LocalServer& server) {
 
 // A port that was free a moment ago.
 uint16_t FreePort() {
-  net::TcpListener probe;
+  os::TcpListener probe;
   probe.Listen("127.0.0.1", 0, 1);
   return probe.Port();
 }
@@ -71,7 +71,7 @@ bool CanConnect(uint16_t port) {
 class LocalServerTest : public ListenerFixture {};
 
 TEST_F(LocalServerTest, GreetingComesBeforeTheConnectHook) {
-  net::Endpoint local, peer;
+  os::Endpoint local, peer;
   server.OnConnect = [&](SmtpConnectionThread& thread) {
     local = thread.LocalEndpoint();
     peer = thread.PeerEndpoint();
@@ -161,7 +161,7 @@ TEST_F(LocalServerTest, PortInUseByAnotherListenerFails) {
   second.Bindings = {{"127.0.0.1", Port()}};
   EXPECT_EQ(BindFailureCode(second), EADDRINUSE);
 
-  net::TcpListener plain;
+  os::TcpListener plain;
   plain.Listen("127.0.0.1", 0, 1);
   LocalServer third;
   third.Bindings = {{"127.0.0.1", plain.Port()}};
@@ -191,7 +191,7 @@ TEST_F(LocalServerTest, OtherBindFailuresKeepTheTextAndTellTheCause) {
   LocalServer twoBindings;
   twoBindings.Bindings = {{"127.0.0.1", port}, {"192.0.2.1", 0}};
   EXPECT_EQ(BindFailureCode(twoBindings), EADDRNOTAVAIL);
-  net::TcpListener after;
+  os::TcpListener after;
   EXPECT_NO_THROW(after.Listen("127.0.0.1", port, 1));
 }
 
@@ -362,7 +362,7 @@ struct Trace {
 
 class TracedThread : public SmtpConnectionThread {
  public:
-  TracedThread(std::unique_ptr<net::TcpStream> connection, std::shared_ptr<Trace> trace)
+  TracedThread(std::unique_ptr<os::TcpStream> connection, std::shared_ptr<Trace> trace)
       : SmtpConnectionThread(std::move(connection)), trace_(std::move(trace)) {
     std::lock_guard guard(trace_->lock);
     trace_->constructedOn = std::this_thread::get_id();
@@ -388,7 +388,7 @@ class TracedThread : public SmtpConnectionThread {
 
 TEST_F(LocalServerTest, ThreadClassRunsEachConnectionAndIsTerminatedOnItsOwnThread) {
   auto trace = std::make_shared<Trace>();
-  server.ThreadClass = [trace](std::unique_ptr<net::TcpStream> connection) {
+  server.ThreadClass = [trace](std::unique_ptr<os::TcpStream> connection) {
     return std::make_unique<TracedThread>(std::move(connection), trace);
   };
   Start();
@@ -425,7 +425,8 @@ TEST_F(LocalServerTest, ListenerChoicesThisSystemLeavesUnset) {
 
 TEST_F(LocalServerTest, AcceptorSurvivesAThreadClassThatThrows) {
   std::atomic<int> made{0};
-  server.ThreadClass = [&](std::unique_ptr<net::TcpStream> connection) -> std::unique_ptr<SmtpConnectionThread> {
+  server.ThreadClass =
+      [&](std::unique_ptr<os::TcpStream> connection) -> std::unique_ptr<SmtpConnectionThread> {
     if (made++ == 0) throw std::runtime_error("out of threads");
     return std::make_unique<SmtpConnectionThread>(std::move(connection));
   };

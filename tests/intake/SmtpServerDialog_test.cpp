@@ -152,7 +152,7 @@ const std::vector<std::pair<std::string, std::string>> kStateKeepers = {
 // Replies to a path of commands over strings; the dialog's state is then
 // in thread.
 struct StringDialog {
-  SmtpConnectionThread thread{std::make_unique<net::TcpStream>()};
+  SmtpConnectionThread thread{std::make_unique<os::TcpStream>()};
   StringLineIO io;
   SmtpDialogSettings settings;
   SmtpServerDialog dialog{thread, io, settings};

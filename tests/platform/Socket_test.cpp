@@ -13,19 +13,19 @@
 #include "platform/UdpSocket.h"
 
 using namespace std::chrono_literals;
-using net::TcpStream;
+using os::TcpStream;
 
 namespace {
 
 // A connected pair of streams over 127.0.0.1.
 struct Pair {
-  net::TcpListener listener;
+  os::TcpListener listener;
   TcpStream client;
   std::unique_ptr<TcpStream> server;
 
   Pair() {
     listener.Listen("127.0.0.1", 0, 4);
-    client.Connect(net::MakeAddress("127.0.0.1", listener.Port()), 2000);
+    client.Connect(os::MakeAddress("127.0.0.1", listener.Port()), 2000);
     server = listener.Accept();
   }
   void Send(const std::string& bytes) {
@@ -50,12 +50,9 @@ TEST(TcpStream, LineEndsAndLimits) {
     bool accepted;
     std::string line;
   } cases[] = {
-      {"abc\r\n", true, "abc"},
-      {"abc\n", true, "abc"},
-      {"a\rb\r\r\n", true, "a\rb\r"},
-      {std::string(16383, 'a') + "\r\n", true, std::string(16383, 'a')},
-      {limit + "\n", true, limit},
-      {limit + "\r\n", false, ""},
+      {"abc\r\n", true, "abc"},       {"abc\n", true, "abc"},
+      {"a\rb\r\r\n", true, "a\rb\r"}, {std::string(16383, 'a') + "\r\n", true, std::string(16383, 'a')},
+      {limit + "\n", true, limit},    {limit + "\r\n", false, ""},
       {limit + "a", false, ""},  // no LF yet, already too long
   };
   for (const auto& c : cases) {
@@ -105,13 +102,13 @@ TEST(TcpStream, AbortFromAnotherThreadEndsBlockedRead) {
 }
 
 TEST(TcpStream, ConnectRefusedAndReusable) {
-  net::TcpListener listener;
+  os::TcpListener listener;
   listener.Listen("127.0.0.1", 0, 1);
   const uint16_t port = listener.Port();
   listener.Close();
   TcpStream stream;
   try {
-    stream.Connect(net::MakeAddress("127.0.0.1", port), 2000);
+    stream.Connect(os::MakeAddress("127.0.0.1", port), 2000);
     FAIL() << "connect to a closed port succeeded";
   } catch (const ESocketError& e) {
     EXPECT_EQ(e.Code(), ECONNREFUSED);
@@ -120,7 +117,7 @@ TEST(TcpStream, ConnectRefusedAndReusable) {
 }
 
 TEST(TcpListener, AbortEndsAcceptAtOnce) {
-  net::TcpListener listener;
+  os::TcpListener listener;
   listener.Listen("127.0.0.1", 0, 1);
   auto acceptor = std::async(std::launch::async, [&] { return listener.Accept(); });
   std::this_thread::sleep_for(50ms);
@@ -132,9 +129,9 @@ TEST(TcpListener, AbortEndsAcceptAtOnce) {
 }
 
 TEST(TcpListener, SecondListenerOnSamePortFailsDespiteReuse) {
-  net::TcpListener first;
+  os::TcpListener first;
   first.Listen("", 0, 1);
-  net::TcpListener second;
+  os::TcpListener second;
   try {
     second.Listen("", first.Port(), 1);
     FAIL() << "second listener bound an active port";
@@ -144,20 +141,19 @@ TEST(TcpListener, SecondListenerOnSamePortFailsDespiteReuse) {
 }
 
 TEST(UdpSocket, TimeoutDatagramAndAbort) {
-  net::UdpSocket a, b;
+  os::UdpSocket a, b;
   a.Open();
   b.Open();
   EXPECT_FALSE(a.Receive(30, 512).has_value());
 
-  b.SendTo(net::MakeAddress("127.0.0.1", a.LocalPort()), "hello");
+  b.SendTo(os::MakeAddress("127.0.0.1", a.LocalPort()), "hello");
   auto datagram = a.Receive(2000, 512);
   ASSERT_TRUE(datagram.has_value());
   EXPECT_EQ(datagram->bytes, "hello");
-  EXPECT_EQ(net::ToEndpoint(datagram->from).port, b.LocalPort());
+  EXPECT_EQ(os::ToEndpoint(datagram->from).port, b.LocalPort());
 
-  auto waiter = std::async(std::launch::async, [&] {
-    return TimeOf([&] { EXPECT_THROW(a.Receive(10000, 512), ESocketError); });
-  });
+  auto waiter = std::async(
+      std::launch::async, [&] { return TimeOf([&] { EXPECT_THROW(a.Receive(10000, 512), ESocketError); }); });
   std::this_thread::sleep_for(50ms);
   a.Abort();
   EXPECT_LT(waiter.get(), 1000ms);

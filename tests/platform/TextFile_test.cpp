@@ -17,7 +17,7 @@ TEST(TextFile, ReplacementKeepsPermissionBits) {
   const std::string path = folder.File("private.opt");
   TempFolder::Write(path, "old");
   ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
-  ASSERT_TRUE(net::WriteFileAtomically(path, "new"));
+  ASSERT_TRUE(os::WriteFileAtomically(path, "new"));
   struct stat info {};
   ASSERT_EQ(::stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0600u);
@@ -28,19 +28,19 @@ TEST(TextFile, FailedRenameRemovesTheTemporaryFile) {
   TempFolder folder;
   const std::string path = folder.File("occupied");
   std::filesystem::create_directories(path + "/inside");  // rename cannot replace a full folder
-  EXPECT_FALSE(net::WriteFileAtomically(path, "text"));
-  EXPECT_FALSE(std::filesystem::exists(net::TemporaryPathFor(path)));
+  EXPECT_FALSE(os::WriteFileAtomically(path, "text"));
+  EXPECT_FALSE(std::filesystem::exists(os::TemporaryPathFor(path)));
   EXPECT_TRUE(std::filesystem::is_directory(path + "/inside"));
 }
 
 TEST(TextFile, ReadReportsMissingFiles) {
   TempFolder folder;
   std::string content = "stale";
-  EXPECT_FALSE(net::ReadWholeFile(folder.File("missing"), content));
+  EXPECT_FALSE(os::ReadWholeFile(folder.File("missing"), content));
   EXPECT_EQ(content, "");
-  EXPECT_FALSE(net::FileExists(folder.File("missing")));
+  EXPECT_FALSE(os::FileExists(folder.File("missing")));
   TempFolder::Write(folder.File("there"), std::string("a\0b", 3));
-  EXPECT_TRUE(net::ReadWholeFile(folder.File("there"), content));
+  EXPECT_TRUE(os::ReadWholeFile(folder.File("there"), content));
   EXPECT_EQ(content, std::string("a\0b", 3));
 }
 

@@ -19,8 +19,8 @@ constexpr std::string_view kPointerToQuestion = "\xC0\x0C";
 
 // A UDP socket bound to ip:port (0 for an ephemeral one); an empty Fd when
 // the address is taken.
-net::Fd BoundSocket(const char* ip, uint16_t port) {
-  net::Fd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+os::Fd BoundSocket(const char* ip, uint16_t port) {
+  os::Fd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
   if (!fd) throw std::runtime_error("FakeDnsServer: socket failed");
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -30,7 +30,7 @@ net::Fd BoundSocket(const char* ip, uint16_t port) {
   return fd;
 }
 
-uint16_t PortOf(const net::Fd& fd) {
+uint16_t PortOf(const os::Fd& fd) {
   sockaddr_in address{};
   socklen_t length = sizeof address;
   getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length);
@@ -268,9 +268,9 @@ void FakeDnsServer::Answer(const Query& query, const sockaddr_in& to) {
   }
   for (const Datagram& datagram : script(query)) {
     if (datagram.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(datagram.delayMs));
-    const net::Fd& sender = datagram.from == Source::Server      ? socket_
-                            : datagram.from == Source::OtherPort ? otherPort_
-                                                                 : otherAddress_;
+    const os::Fd& sender = datagram.from == Source::Server      ? socket_
+                           : datagram.from == Source::OtherPort ? otherPort_
+                                                                : otherAddress_;
     ::sendto(sender.get(), datagram.bytes.data(), datagram.bytes.size(), 0,
              reinterpret_cast<const sockaddr*>(&to), sizeof to);
   }

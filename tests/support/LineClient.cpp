@@ -12,19 +12,19 @@ namespace testing_support {
 
 LineClient::LineClient(uint16_t port, const std::string& localIp) {
   if (localIp.empty()) {
-    stream_ = std::make_unique<net::TcpStream>();
-    stream_->Connect(net::MakeAddress("127.0.0.1", port), kWaitMs);
+    stream_ = std::make_unique<os::TcpStream>();
+    stream_->Connect(os::MakeAddress("127.0.0.1", port), kWaitMs);
     return;
   }
   // Bind the client end first so the server sees another peer address.
-  net::Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  const sockaddr_in local = net::MakeAddress(localIp, 0);
-  const sockaddr_in remote = net::MakeAddress("127.0.0.1", port);
+  os::Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  const sockaddr_in local = os::MakeAddress(localIp, 0);
+  const sockaddr_in remote = os::MakeAddress("127.0.0.1", port);
   if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
       ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
     throw ESocketError("test client could not connect from " + localIp);
   }
-  stream_ = std::make_unique<net::TcpStream>(std::move(fd));
+  stream_ = std::make_unique<os::TcpStream>(std::move(fd));
 }
 
 void LineClient::Send(const std::string& line) { SendRaw(line + "\r\n"); }

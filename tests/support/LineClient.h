@@ -27,10 +27,10 @@ class LineClient {
   // True when the server closes the connection within the time limit
   // without sending another line.
   bool ClosedByPeer(int timeoutMs = kWaitMs);
-  net::TcpStream& Stream() { return *stream_; }
+  os::TcpStream& Stream() { return *stream_; }
 
  private:
-  std::unique_ptr<net::TcpStream> stream_;
+  std::unique_ptr<os::TcpStream> stream_;
 };
 
 // Polls a condition every few milliseconds until it holds or the limit passes.

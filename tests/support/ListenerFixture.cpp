@@ -19,7 +19,7 @@ SmtpWireClient::SmtpWireClient(uint16_t port, const std::string& localIp) {
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd_ < 0) throw ESocketError("test client has no socket", errno);
   if (!localIp.empty()) {
-    const sockaddr_in local = net::MakeAddress(localIp, 0);
+    const sockaddr_in local = os::MakeAddress(localIp, 0);
     if (::bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
       Close();
       throw ESocketError("test client could not bind " + localIp, errno);
@@ -27,7 +27,7 @@ SmtpWireClient::SmtpWireClient(uint16_t port, const std::string& localIp) {
   }
   int on = 1;  // each command leaves at once, as a mail program's would
   setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-  const sockaddr_in remote = net::MakeAddress("127.0.0.1", port);
+  const sockaddr_in remote = os::MakeAddress("127.0.0.1", port);
   if (::connect(fd_, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
     const int error = errno;
     Close();
