@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/TextUtils.h"
 #include "platform/AccountStore.h"
+#include "platform/AsciiText.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ int UpdateAccountPorts(os::AccountStore& store, const std::string& listenPort) {
     auto key = store.OpenKey(std::string(os::kMailAccountsRoot) + "\\" + name);
     if (!key) continue;
     const auto oldHost = key->ReadString("OLD_HOST");
-    if (!oldHost || Trim(*oldHost).empty()) continue;
+    if (!oldHost || ascii::TrimSpaces(*oldHost).empty()) continue;
     key->WriteDword("SMTP Port", *port);
     ++updated;
   }

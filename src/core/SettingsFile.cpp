@@ -1,7 +1,6 @@
 // The key=value line file shared by the settings and product information.
 #include "core/SettingsFile.h"
 
-#include "core/TextUtils.h"
 #include "platform/AsciiText.h"
 #include "platform/TextFile.h"
 

@@ -123,7 +123,7 @@ int TIdSMTP::ReadReply() {
 std::string TIdSMTP::ReadNonEmptyLine() {
   try {
     for (;;) {
-      std::string line = ascii::Trim(stream_.ReadLine(ReadTimeout));
+      std::string line = ascii::TrimSpacesAndControls(stream_.ReadLine(ReadTimeout));
       if (!line.empty()) return line;
     }
   } catch (const EConnectionClosed&) {

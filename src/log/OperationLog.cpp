@@ -5,7 +5,6 @@
 #include <ctime>
 #include <utility>
 
-#include "core/TextUtils.h"
 #include "intake/IdEMailAddress.h"
 #include "platform/AsciiText.h"
 #include "platform/TextFile.h"
@@ -65,7 +64,7 @@ std::string TOperationLog::FormatTime(TDateTime time) {
 std::string TOperationLog::FormatRecord(bool success, const std::string& recipient,
                                         const std::string& subject, const std::string& status,
                                         TDateTime time) {
-  return FlagToText(success) + " " + CleanField(recipient) + "\t" + CleanField(subject) + "\t" +
+  return ascii::FlagToText(success) + " " + CleanField(recipient) + "\t" + CleanField(subject) + "\t" +
          CleanField(status) + "\t" + FormatTime(time);
 }
 

@@ -1,16 +1,36 @@
-// Atomic file replacement: permissions survive, failures leave no debris.
+// Text files: lines split at any line end, atomic replacement whose
+// permissions survive and whose failures leave no debris.
 #include "platform/TextFile.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "support/TempFolder.h"
 
 using testing_support::TempFolder;
 
 namespace {
+
+TEST(TextFile, SplitLinesAtCrOrLfOrCrLf) {
+  using Lines = std::vector<std::string>;
+  const std::pair<std::string, Lines> cases[] = {
+      {"", {}},
+      {"a", {"a"}},
+      {"a\r\n", {"a"}},
+      {"a\r\nb", {"a", "b"}},
+      {"a\rb\nc\r\nd", {"a", "b", "c", "d"}},
+      {"a\n\rb", {"a", "", "b"}},
+      {"\r\n\r\n", {"", ""}},
+      {"a\r\n\r\nb\r\n", {"a", "", "b"}},
+  };
+  for (const auto& [text, lines] : cases) EXPECT_EQ(os::SplitLines(text), lines);
+  EXPECT_EQ(os::JoinLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
+  EXPECT_EQ(os::JoinLines({}), "");
+}
 
 TEST(TextFile, ReplacementKeepsPermissionBits) {
   TempFolder folder;
