@@ -1,6 +1,8 @@
 // Filling the fields of a received message from its raw header lines.
 #include "intake/IdMessage.h"
 
+#include "intake/HeaderDecoding.h"
+#include "intake/Rfc822Date.h"
 #include "platform/AsciiText.h"
 
 namespace {

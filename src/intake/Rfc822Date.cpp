@@ -1,8 +1,9 @@
 // Reading the date-time of a "Date" header ("Tue, 7 Dec 2004 10:01:02 +0100")
 // into local time.
+#include "intake/Rfc822Date.h"
+
 #include <array>
 
-#include "intake/IdMessage.h"
 #include "intake/TextCursor.h"
 #include "platform/AsciiText.h"
 
