@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <string_view>
 
-#include "delivery/DnsAnswerDecoder.h"
-#include "delivery/DnsPacketReader.h"
-#include "delivery/DnsRecords.h"
-#include "delivery/IdDnsResolverError.h"
+#include "delivery/dns/DnsAnswerDecoder.h"
+#include "delivery/dns/DnsPacketReader.h"
+#include "delivery/dns/DnsRecords.h"
+#include "delivery/dns/IdDnsResolverError.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "delivery/IdDNSResolver.h"
 #include "delivery/IdSMTP.h"
+#include "delivery/dns/IdDNSResolver.h"
 #include "intake/SmtpConnectionThread.h"
 
 // Number of TMySMTPThread objects alive (the main window's thread load).

@@ -3,7 +3,7 @@
 // reading outside the datagram.
 #include <gtest/gtest.h>
 
-#include "delivery/IdDNSResolver.h"
+#include "delivery/dns/IdDNSResolver.h"
 #include "support/FakeDnsServer.h"
 
 using namespace std::string_literals;

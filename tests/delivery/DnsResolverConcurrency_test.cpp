@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "delivery/IdDNSResolver.h"
+#include "delivery/dns/IdDNSResolver.h"
 #include "support/FakeDnsServer.h"
 
 using namespace std::chrono_literals;

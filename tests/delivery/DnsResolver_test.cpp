@@ -7,7 +7,7 @@
 #include <set>
 #include <thread>
 
-#include "delivery/IdDNSResolver.h"
+#include "delivery/dns/IdDNSResolver.h"
 #include "support/FakeDnsServer.h"
 
 using namespace std::chrono_literals;

@@ -1,9 +1,9 @@
-#include "delivery/DnsQueryBuilder.h"
+#include "delivery/dns/DnsQueryBuilder.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "delivery/IdDnsResolverError.h"
+#include "delivery/dns/IdDnsResolverError.h"
 #include "platform/AsciiText.h"
 
 namespace {
@@ -25,7 +25,9 @@ std::vector<std::string_view> Labels(std::string_view domain) {
   return labels;
 }
 
-bool ContainsInAddr(std::string_view name) { return ascii::FindNoCase(name, "in-addr") != std::string_view::npos; }
+bool ContainsInAddr(std::string_view name) {
+  return ascii::FindNoCase(name, "in-addr") != std::string_view::npos;
+}
 
 void PutU16(std::string& out, uint16_t value) {
   out.push_back(static_cast<char>(value >> 8));

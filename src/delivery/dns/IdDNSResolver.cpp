@@ -1,4 +1,4 @@
-#include "delivery/IdDNSResolver.h"
+#include "delivery/dns/IdDNSResolver.h"
 
 #include <sys/random.h>
 
@@ -8,8 +8,8 @@
 #include <chrono>
 #include <random>
 
-#include "delivery/DnsAnswerDecoder.h"
-#include "delivery/DnsQueryBuilder.h"
+#include "delivery/dns/DnsAnswerDecoder.h"
+#include "delivery/dns/DnsQueryBuilder.h"
 #include "platform/NetAddress.h"
 
 namespace {

@@ -1,9 +1,9 @@
-#include "delivery/DnsAnswerDecoder.h"
+#include "delivery/dns/DnsAnswerDecoder.h"
 
 #include <string>
 
-#include "delivery/DnsPacketReader.h"
-#include "delivery/IdDnsResolverError.h"
+#include "delivery/dns/DnsPacketReader.h"
+#include "delivery/dns/IdDnsResolverError.h"
 
 namespace {
 

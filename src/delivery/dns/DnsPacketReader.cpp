@@ -1,8 +1,8 @@
-#include "delivery/DnsPacketReader.h"
+#include "delivery/dns/DnsPacketReader.h"
 
 #include <algorithm>
 
-#include "delivery/IdDnsResolverError.h"
+#include "delivery/dns/IdDnsResolverError.h"
 
 using dns_text::WithNumber;
 

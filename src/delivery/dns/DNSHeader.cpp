@@ -1,4 +1,4 @@
-#include "delivery/DNSHeader.h"
+#include "delivery/dns/DNSHeader.h"
 
 namespace {
 
