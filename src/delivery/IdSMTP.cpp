@@ -1,7 +1,5 @@
 #include "delivery/IdSMTP.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
 #include <sstream>
 
@@ -31,11 +29,7 @@ void TIdSMTP::Connect(int timeoutMs) {
   stream_.Close();
   closed_ = false;
   try {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(Port));
-    address.sin_addr = os::ResolveHost(Host).front();
-    stream_.Connect(address, timeoutMs);
+    stream_.Connect(os::HostAddress(Host, static_cast<uint16_t>(Port)), timeoutMs);
   } catch (...) {
     stream_.Close();
     closed_ = true;

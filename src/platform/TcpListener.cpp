@@ -67,11 +67,6 @@ void TcpListener::Close() {
   fd_.reset();
 }
 
-uint16_t TcpListener::Port() const {
-  sockaddr_in address{};
-  socklen_t length = sizeof address;
-  getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&address), &length);
-  return ToEndpoint(address).port;
-}
+uint16_t TcpListener::Port() const { return LocalEndpoint(fd_.get()).port; }
 
 }  // namespace os

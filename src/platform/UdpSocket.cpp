@@ -67,12 +67,7 @@ void UdpSocket::Abort() {
   ::shutdown(fd_.get(), SHUT_RDWR);
 }
 
-uint16_t UdpSocket::LocalPort() const {
-  sockaddr_in address{};
-  socklen_t length = sizeof address;
-  if (!fd_ || getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
-  return ntohs(address.sin_port);
-}
+uint16_t UdpSocket::LocalPort() const { return fd_ ? LocalEndpoint(fd_.get()).port : 0; }
 
 void UdpSocket::Close() {
   std::lock_guard lock(abortLock_);

@@ -24,12 +24,10 @@ namespace testing_support {
 
 uint16_t FreeTcpPort() {
   os::Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_in address = os::MakeAddress("0.0.0.0", 0);
-  socklen_t length = sizeof address;
-  if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
+  const sockaddr_in address = os::MakeAddress("0.0.0.0", 0);
+  if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
     throw std::runtime_error("no free TCP port");
-  return ntohs(address.sin_port);
+  return os::LocalEndpoint(fd.get()).port;
 }
 
 void WriteHeadlessSettings(const std::string& dataDir, uint16_t port) {

@@ -5,6 +5,7 @@
 
 #include "delivery/dns/IdDnsResolverError.h"
 #include "platform/AsciiText.h"
+#include "platform/BigEndian.h"
 
 namespace {
 
@@ -27,11 +28,6 @@ std::vector<std::string_view> Labels(std::string_view domain) {
 
 bool ContainsInAddr(std::string_view name) {
   return ascii::FindNoCase(name, "in-addr") != std::string_view::npos;
-}
-
-void PutU16(std::string& out, uint16_t value) {
-  out.push_back(static_cast<char>(value >> 8));
-  out.push_back(static_cast<char>(value & 0xFF));
 }
 
 }  // namespace
@@ -66,8 +62,8 @@ std::string BuildDnsQuery(const TDNSHeader& header, TQueryRecordTypes types, std
   std::string query = header.Encode();
   for (TQueryRecordType type : types.InOrder()) {
     query += type == qtPTR ? EncodeDomainName(ReverseLookupName(domain)) : EncodeDomainName(domain);
-    PutU16(query, QueryTypeCode(type));
-    PutU16(query, kClassIN);
+    big_endian::AppendU16(query, QueryTypeCode(type));
+    big_endian::AppendU16(query, kClassIN);
   }
   return query;
 }

@@ -57,11 +57,7 @@ sockaddr_in TIdDNSResolver::ServerAddress() const {
   std::string host;
   int port = Port;
   SplitHostPort(Host, host, port);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr = os::ResolveHost(host).front();
-  return address;
+  return os::HostAddress(host, static_cast<uint16_t>(port));
 }
 
 void TIdDNSResolver::Resolve(const std::string& domain) {
