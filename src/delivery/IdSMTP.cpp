@@ -14,7 +14,6 @@ namespace {
 // large message never sits in memory twice.
 constexpr std::size_t kFlushThreshold = 64 * 1024;
 
-// Trims blanks and control characters at both ends.
 // The numeric reply code, 0 when the code text is not a number.
 int ParseCode(std::string code) {
   if (!code.empty() && code.back() == '-') code.pop_back();
