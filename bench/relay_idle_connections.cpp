@@ -20,8 +20,8 @@
 #include "delivery/MySMTPThread.h"
 #include "delivery/RelayServer.h"
 #include "platform/NetAddress.h"
-#include "support/LineClient.h"
 #include "support/ProcessStats.h"
+#include "support/Timing.h"
 
 using testing_support::CpuSeconds;
 using testing_support::ResidentKiB;

@@ -11,7 +11,7 @@
 
 #include "platform/TcpListener.h"
 #include "support/AppProcess.h"
-#include "support/LineClient.h"
+#include "support/Timing.h"
 #include "support/RelayHarness.h"
 #include "support/TempFolder.h"
 

@@ -10,8 +10,8 @@
 #include "delivery/DeliveryEngine.h"
 #include "delivery/MySMTPThread.h"
 #include "log/OperationLog.h"
-#include "support/LineClient.h"
 #include "support/RelayHarness.h"
+#include "support/Timing.h"
 
 using namespace testing_support;
 

@@ -10,7 +10,7 @@
 #include "delivery/IdSMTP.h"
 #include "platform/Failure.h"
 #include "support/FakeSmtpServer.h"
-#include "support/LineClient.h"
+#include "support/Timing.h"
 
 using namespace std::chrono_literals;
 using testing_support::BacklogFullListener;

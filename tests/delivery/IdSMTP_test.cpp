@@ -10,7 +10,7 @@
 #include "platform/Failure.h"
 #include "platform/TcpListener.h"
 #include "support/FakeSmtpServer.h"
-#include "support/LineClient.h"
+#include "support/Timing.h"
 
 using namespace std::chrono_literals;
 using testing_support::BacklogFullListener;

@@ -16,25 +16,19 @@
 
 #include "platform/NetAddress.h"
 #include "platform/TcpListener.h"
-#include "support/LineClient.h"
 #include "support/ListenerFixture.h"
+#include "support/Timing.h"
 
 using namespace std::chrono_literals;
 using testing_support::Eventually;
 using testing_support::ListenerFixture;
 using testing_support::MailRecorder;
 using testing_support::SmtpWireClient;
+using testing_support::TimeOf;
 
 namespace {
 
 const std::string kInUse = "Could not bind socket. Address and port are already in use.";
-
-template <typename F>
-std::chrono::milliseconds TimeOf(F&& f) {
-  const auto start = std::chrono::steady_clock::now();
-  f();
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-}
 
 // The bind failure of an activation, with its text checked.
 int BindFailureCode(LocalServer& server) {

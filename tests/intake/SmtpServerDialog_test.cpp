@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "support/LineClient.h"
 #include "support/ListenerFixture.h"
 #include "support/StringLineIO.h"
+#include "support/Timing.h"
 
 using testing_support::Eventually;
 using testing_support::ListenerFixture;
