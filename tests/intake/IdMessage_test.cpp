@@ -4,12 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
 #include "platform/Failure.h"
-#include "support/ScopedTimeZone.h"
+#include "support/FixedZone.h"
+
+using testing_support::FixedZone;
 
 namespace {
 
@@ -24,20 +25,6 @@ std::vector<std::string> Rendered(const TIdEMailAddressList& list) {
   for (const TIdEMailAddressItem& item : list) items.push_back(item.GetText());
   return items;
 }
-
-std::string Format(TDateTime value) {
-  const DateTimeParts p = DecodeDateTime(value);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
-                p.second);
-  return text;
-}
-
-// Pins the local zone to two hours east of UTC, all year round.
-class FixedZone : public ::testing::Test {
- private:
-  testing_support::ScopedTimeZone zone_{"XXX-2"};
-};
 
 TEST_F(FixedZone, ProcessHeadersFillsEveryField) {
   TIdMessage message = MessageWith({
@@ -81,7 +68,7 @@ TEST_F(FixedZone, ProcessHeadersFillsEveryField) {
   EXPECT_EQ(message.References, "<0@x>");
   ASSERT_EQ(message.ReplyTo.Count(), 2);
   EXPECT_EQ(message.ReplyTo[1].Name, "=?ISO-8859-1?Q?Not_decoded?=");
-  EXPECT_EQ(Format(message.Date), "2004-12-07 11:01:02");
+  EXPECT_EQ(DateText(message.Date), "2004-12-07 11:01:02");
   EXPECT_EQ(message.Sender.Address, "s@x");
   EXPECT_EQ(message.Priority, mpHighest);
   EXPECT_EQ(message.BccList.Count(), 1);

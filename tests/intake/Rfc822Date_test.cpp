@@ -3,26 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
-#include "support/ScopedTimeZone.h"
+#include "support/FixedZone.h"
 
 namespace {
 
-std::string Format(TDateTime value) {
-  const DateTimeParts p = DecodeDateTime(value);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
-                p.second);
-  return text;
-}
-
-// Pins the local zone to two hours east of UTC, all year round.
-class Rfc822Date : public ::testing::Test {
- private:
-  testing_support::ScopedTimeZone zone_{"XXX-2"};
-};
+class Rfc822Date : public testing_support::FixedZone {};
 
 TEST_F(Rfc822Date, ParsesDates) {
   const std::pair<std::string, std::string> cases[] = {
@@ -42,7 +29,7 @@ TEST_F(Rfc822Date, ParsesDates) {
   for (const auto& [text, expected] : cases) {
     TDateTime date = 0;
     ASSERT_TRUE(ParseRfc822Date(text, date)) << text;
-    EXPECT_EQ(Format(date), expected) << text;
+    EXPECT_EQ(DateText(date), expected) << text;
   }
 }
 
