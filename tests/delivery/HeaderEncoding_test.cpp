@@ -1,12 +1,12 @@
 // Encoded header words and the character set of the user's language, and the
 // Shift-JIS to ISO-2022-JP conversion behind Japanese headers and bodies.
+#include "delivery/HeaderEncoding.h"
+
 #include <gtest/gtest.h>
 #include <iconv.h>
 
 #include <cstdlib>
 #include <optional>
-
-#include "delivery/HeaderEncoding.h"
 
 namespace {
 

@@ -1,5 +1,7 @@
 // The DNS client against a scripted server over loopback: the query on the
 // wire, MX answers, every failure text, forged answers and query IDs.
+#include "delivery/dns/IdDNSResolver.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -7,7 +9,6 @@
 #include <set>
 #include <thread>
 
-#include "delivery/dns/IdDNSResolver.h"
 #include "support/FakeDnsServer.h"
 
 using namespace std::chrono_literals;
