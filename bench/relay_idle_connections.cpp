@@ -21,8 +21,8 @@
 #include "delivery/RelayServer.h"
 #include "log/OperationLog.h"
 #include "platform/NetAddress.h"
-#include "support/LineClient.h"
 #include "support/ProcessStats.h"
+#include "support/Timing.h"
 
 using testing_support::CpuSeconds;
 using testing_support::ResidentKiB;
@@ -45,7 +45,7 @@ bool WaitByte(int fd, char expected, int timeoutMs = 30000) {
 // A connected socket that has read the greeting line, or -1.
 int GreetedConnection(uint16_t port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const sockaddr_in address = net::MakeAddress("127.0.0.1", port);
+  const sockaddr_in address = os::MakeAddress("127.0.0.1", port);
   if (fd < 0) return -1;
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
     std::string greeting;

@@ -72,7 +72,7 @@ class RelayClient : public Client {
 class DirectClient : public Client {
  public:
   DirectClient(uint16_t exchangerPort, bool connectionPerMessage)
-      : address_(net::MakeAddress(kExchangerIp, exchangerPort)), perMessage_(connectionPerMessage) {
+      : address_(os::MakeAddress(kExchangerIp, exchangerPort)), perMessage_(connectionPerMessage) {
     if (!perMessage_) Open();
   }
   ~DirectClient() override {
@@ -129,7 +129,7 @@ class DirectClient : public Client {
 
   const sockaddr_in address_;
   const bool perMessage_;
-  net::TcpStream stream_;
+  os::TcpStream stream_;
 };
 
 struct RunResult {

@@ -272,7 +272,7 @@ void TDummyForm::SaveDNS(const std::string& server) {
 
 void TDummyForm::SavePort(const std::string& port, bool localOnly) {
   const SettingsState before = Settings();
-  net::AccountStore accounts(env_.paths.AccountStoreFile());
+  os::AccountStore accounts(env_.paths.AccountStoreFile());
   const PortStoreResult stored =
       StorePortSetting(env_.paths.SettingsFile(), listenPort_, port, localOnly, &accounts);
   listenPort_ = stored.ListenPort;

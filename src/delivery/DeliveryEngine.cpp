@@ -84,8 +84,8 @@ RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg,
 
 bool IsLoopbackHost(const std::string& host) {
   try {
-    const auto addresses = net::ResolveHost(host);
-    return !addresses.empty() && net::DottedText(addresses.front()) == "127.0.0.1";
+    const auto addresses = os::ResolveHost(host);
+    return !addresses.empty() && os::DottedText(addresses.front()) == "127.0.0.1";
   } catch (...) {
     return false;
   }

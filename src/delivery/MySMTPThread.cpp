@@ -1,6 +1,6 @@
 #include "delivery/MySMTPThread.h"
 
-TMySMTPThread::TMySMTPThread(std::unique_ptr<net::TcpStream> connection,
+TMySMTPThread::TMySMTPThread(std::unique_ptr<os::TcpStream> connection,
                              std::shared_ptr<RelayCounters> counters)
     : SmtpConnectionThread(std::move(connection)),
       smtp_(std::make_unique<TIdSMTP>()),

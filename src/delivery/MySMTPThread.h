@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "delivery/IdDNSResolver.h"
 #include "delivery/IdSMTP.h"
+#include "delivery/dns/IdDNSResolver.h"
 #include "delivery/RelayCounters.h"
 #include "intake/SmtpConnectionThread.h"
 
@@ -16,7 +16,7 @@ class TMySMTPThread : public SmtpConnectionThread {
   static constexpr int kDnsReceiveTimeoutMs = 50000;
 
   // Counts itself in the relay's ActiveThreadCount while it lives.
-  TMySMTPThread(std::unique_ptr<net::TcpStream> connection, std::shared_ptr<RelayCounters> counters);
+  TMySMTPThread(std::unique_ptr<os::TcpStream> connection, std::shared_ptr<RelayCounters> counters);
   ~TMySMTPThread() override;
 
   TIdSMTP& SMTP() { return *smtp_; }

@@ -6,7 +6,7 @@
 RelayServer::RelayServer(TOperationLog& log)
     : log_(log), counters_(std::make_shared<RelayCounters>()), listener_(std::make_unique<LocalServer>()) {
   listener_->ListenQueue = kListenQueue;
-  listener_->ThreadClass = [this](std::unique_ptr<net::TcpStream> connection) {
+  listener_->ThreadClass = [this](std::unique_ptr<os::TcpStream> connection) {
     auto thread = std::make_unique<TMySMTPThread>(std::move(connection), counters_);
     thread->SMTP().Port = outboundPort_;
     return thread;

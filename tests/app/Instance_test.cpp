@@ -11,7 +11,7 @@
 
 #include "platform/TcpListener.h"
 #include "support/AppProcess.h"
-#include "support/LineClient.h"
+#include "support/Timing.h"
 #include "support/RelayHarness.h"
 #include "support/TempFolder.h"
 
@@ -124,7 +124,7 @@ TEST_F(InstanceTest, OpenWithoutARunningInstanceOpensAfterStart) {
 }
 
 TEST_F(InstanceTest, TakenPortIsReportedAndTheProgramEnds) {
-  net::TcpListener holder;
+  os::TcpListener holder;
   holder.Listen("", port_, 1);
   Program program(folder_.Path(), {});
   EXPECT_EQ(program.WaitForExit(5s), 1);

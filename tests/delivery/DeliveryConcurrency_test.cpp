@@ -9,8 +9,8 @@
 
 #include "delivery/MySMTPThread.h"
 #include "log/OperationLog.h"
-#include "support/LineClient.h"
 #include "support/RelayHarness.h"
+#include "support/Timing.h"
 
 using namespace testing_support;
 

@@ -7,7 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "support/LineClient.h"
+#include "support/SmtpWireClient.h"
+#include "support/Timing.h"
 #include "support/RelayHarness.h"
 
 using namespace testing_support;
@@ -24,9 +25,9 @@ TEST(RelayServer, CountsItsOwnConnectionsAndDeliveries) {
   RelayHarness idle(1);
   busy.Dns().AddMx("a.test", {{10, "127.0.0.2"}});
   {
-    std::vector<std::unique_ptr<LineClient>> clients;
+    std::vector<std::unique_ptr<SmtpWireClient>> clients;
     for (int i = 0; i < 2; ++i) {
-      clients.push_back(std::make_unique<LineClient>(busy.RelayPort()));
+      clients.push_back(std::make_unique<SmtpWireClient>(busy.RelayPort()));
       clients.back()->ReadLine();  // greeted: its thread runs
     }
     EXPECT_EQ(busy.Relay().ActiveThreadCount(), 2);

@@ -1,7 +1,7 @@
 #include "support/RelayHarness.h"
 
 #include "platform/Failure.h"
-#include "support/LineClient.h"
+#include "support/SmtpWireClient.h"
 
 namespace testing_support {
 
@@ -29,17 +29,17 @@ MailToSend SimpleMail(const std::vector<std::string>& recipients, const std::str
   return mail;
 }
 
-SmtpSession::SmtpSession(uint16_t port) : client_(std::make_unique<LineClient>(port)) {
+SmtpSession::SmtpSession(uint16_t port) : client_(std::make_unique<SmtpWireClient>(port)) {
   client_->ReadLine();  // greeting
-  client_->Command("HELO client.test");
+  Exchange("HELO client.test");
 }
 
 SmtpSession::~SmtpSession() = default;
 
 std::string SmtpSession::Send(const MailToSend& mail) {
-  client_->Command("MAIL FROM:<" + mail.mailFrom + ">");
-  for (const auto& rcpt : mail.rcptTo) client_->Command("RCPT TO:<" + rcpt + ">");
-  client_->Command("DATA");
+  Exchange("MAIL FROM:<" + mail.mailFrom + ">");
+  for (const auto& rcpt : mail.rcptTo) Exchange("RCPT TO:<" + rcpt + ">");
+  Exchange("DATA");
   std::string text;
   for (const auto& line : mail.lines) text += (line.rfind('.', 0) == 0 ? "." : "") + line + "\r\n";
   client_->SendRaw(text + ".\r\n");
@@ -52,6 +52,11 @@ std::string SmtpSession::Send(const MailToSend& mail) {
   }
 }
 
-void SmtpSession::Quit() { client_->Command("QUIT"); }
+void SmtpSession::Quit() { Exchange("QUIT"); }
+
+std::string SmtpSession::Exchange(const std::string& line) {
+  client_->Send(line);
+  return client_->ReadLine();
+}
 
 }  // namespace testing_support

@@ -58,7 +58,11 @@ class SmtpSession {
   void Quit();
 
  private:
-  std::unique_ptr<class LineClient> client_;
+  // Sends a command line and reads its one-line reply; a reply that does not
+  // come throws, so a session never reads the wrong reply to a command.
+  std::string Exchange(const std::string& line);
+
+  std::unique_ptr<class SmtpWireClient> client_;
 };
 
 }  // namespace testing_support

@@ -1,4 +1,4 @@
-#include "delivery/IdDNSResolver.h"
+#include "delivery/dns/IdDNSResolver.h"
 
 #include <sys/random.h>
 
@@ -8,8 +8,8 @@
 #include <chrono>
 #include <random>
 
-#include "delivery/DnsAnswerDecoder.h"
-#include "delivery/DnsQueryBuilder.h"
+#include "delivery/dns/DnsAnswerDecoder.h"
+#include "delivery/dns/DnsQueryBuilder.h"
 #include "platform/NetAddress.h"
 
 namespace {
@@ -57,11 +57,7 @@ sockaddr_in TIdDNSResolver::ServerAddress() const {
   std::string host;
   int port = Port;
   SplitHostPort(Host, host, port);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr = net::ResolveHost(host).front();
-  return address;
+  return os::HostAddress(host, static_cast<uint16_t>(port));
 }
 
 void TIdDNSResolver::Resolve(const std::string& domain) {

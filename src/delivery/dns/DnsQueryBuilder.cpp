@@ -1,10 +1,11 @@
-#include "delivery/DnsQueryBuilder.h"
+#include "delivery/dns/DnsQueryBuilder.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "delivery/IdDnsResolverError.h"
+#include "delivery/dns/IdDnsResolverError.h"
 #include "platform/AsciiText.h"
+#include "platform/BigEndian.h"
 
 namespace {
 
@@ -25,11 +26,8 @@ std::vector<std::string_view> Labels(std::string_view domain) {
   return labels;
 }
 
-bool ContainsInAddr(std::string_view name) { return ascii::FindNoCase(name, "in-addr") != std::string_view::npos; }
-
-void PutU16(std::string& out, uint16_t value) {
-  out.push_back(static_cast<char>(value >> 8));
-  out.push_back(static_cast<char>(value & 0xFF));
+bool ContainsInAddr(std::string_view name) {
+  return ascii::FindNoCase(name, "in-addr") != std::string_view::npos;
 }
 
 }  // namespace
@@ -64,8 +62,8 @@ std::string BuildDnsQuery(const TDNSHeader& header, TQueryRecordTypes types, std
   std::string query = header.Encode();
   for (TQueryRecordType type : types.InOrder()) {
     query += type == qtPTR ? EncodeDomainName(ReverseLookupName(domain)) : EncodeDomainName(domain);
-    PutU16(query, QueryTypeCode(type));
-    PutU16(query, kClassIN);
+    big_endian::AppendU16(query, QueryTypeCode(type));
+    big_endian::AppendU16(query, kClassIN);
   }
   return query;
 }

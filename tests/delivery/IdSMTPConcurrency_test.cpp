@@ -10,7 +10,7 @@
 #include "delivery/IdSMTP.h"
 #include "platform/Failure.h"
 #include "support/FakeSmtpServer.h"
-#include "support/LineClient.h"
+#include "support/Timing.h"
 
 using namespace std::chrono_literals;
 using testing_support::BacklogFullListener;
@@ -41,7 +41,7 @@ void Aim(TIdSMTP& smtp, const std::string& ip, uint16_t port) {
 
 }  // namespace
 
-TEST(IdSmtpConcurrency, DisconnectSocketEndsABlockedReadAtOnce) {
+TEST(IdSMTPConcurrency, DisconnectSocketEndsABlockedReadAtOnce) {
   FakeSmtpServer fake("127.0.0.1", {{FakeSmtpRule::SilentOn(".")}});
   TIdSMTP smtp;
   Aim(smtp, fake.Ip(), fake.Port());
@@ -71,7 +71,7 @@ TEST(IdSmtpConcurrency, DisconnectSocketEndsABlockedReadAtOnce) {
   EXPECT_TRUE(Eventually([&] { return fake.EndedSessionCount() == 1; }));
 }
 
-TEST(IdSmtpConcurrency, DisconnectSocketEndsAConnectInProgress) {
+TEST(IdSMTPConcurrency, DisconnectSocketEndsAConnectInProgress) {
   BacklogFullListener full;
   TIdSMTP smtp;
   Aim(smtp, "127.0.0.1", full.Port());
@@ -95,7 +95,7 @@ TEST(IdSmtpConcurrency, DisconnectSocketEndsAConnectInProgress) {
   EXPECT_FALSE(smtp.Connected());
 }
 
-TEST(IdSmtpConcurrency, ManyClientsAgainstSeveralExchangers) {
+TEST(IdSMTPConcurrency, ManyClientsAgainstSeveralExchangers) {
   constexpr int kHosts = 3, kClients = 6, kMessagesEach = 15;
   std::vector<std::unique_ptr<FakeSmtpServer>> hosts;
   for (int h = 0; h < kHosts; ++h) {

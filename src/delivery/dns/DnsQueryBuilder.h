@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "delivery/DNSHeader.h"
-#include "delivery/QueryRecordTypes.h"
+#include "delivery/dns/DNSHeader.h"
+#include "delivery/dns/QueryRecordTypes.h"
 
 // A domain as wire labels: each piece between dots as a length byte and its
 // characters, an empty piece as a zero byte, no label for a trailing dot,

@@ -1,12 +1,12 @@
 // Encoded header words and the character set of the user's language, and the
 // Shift-JIS to ISO-2022-JP conversion behind Japanese headers and bodies.
+#include "delivery/HeaderEncoding.h"
+
 #include <gtest/gtest.h>
 #include <iconv.h>
 
 #include <cstdlib>
 #include <optional>
-
-#include "delivery/HeaderEncoding.h"
 
 namespace {
 
@@ -83,7 +83,7 @@ std::optional<std::string> Iconv(const char* from, const char* to, const std::st
 
 }  // namespace
 
-TEST(MessageWriterEncoding, CharsetFollowsTheLanguage) {
+TEST(HeaderEncoding, CharsetFollowsTheLanguage) {
   const struct {
     const char* locale;
     HeaderCharset expected;
@@ -105,7 +105,7 @@ TEST(MessageWriterEncoding, CharsetFollowsTheLanguage) {
         << "locale " << c.locale;
 }
 
-TEST(MessageWriterEncoding, LanguageComesFromLcAllThenLcCtypeThenLang) {
+TEST(HeaderEncoding, LanguageComesFromLcAllThenLcCtypeThenLang) {
   const struct {
     const char* lcAll;
     const char* lcCtype;
@@ -129,7 +129,7 @@ TEST(MessageWriterEncoding, LanguageComesFromLcAllThenLcCtypeThenLang) {
   for (int i = 0; i < 3; ++i) saved[i] ? setenv(names[i], saved[i]->c_str(), 1) : unsetenv(names[i]);
 }
 
-TEST(MessageWriterEncoding, ShortTextsEncodeOnlyTheWordsThatNeedIt) {
+TEST(HeaderEncoding, ShortTextsEncodeOnlyTheWordsThatNeedIt) {
   const struct {
     HeaderCharset charset;
     std::string text;
@@ -154,7 +154,7 @@ TEST(MessageWriterEncoding, ShortTextsEncodeOnlyTheWordsThatNeedIt) {
     EXPECT_EQ(EncodeHeaderText(c.text, c.charset), c.expected) << "charset " << CharsetName(c.charset);
 }
 
-TEST(MessageWriterEncoding, LongTextsSplitIntoWordsOfLegalLengthAtCharacterBoundaries) {
+TEST(HeaderEncoding, LongTextsSplitIntoWordsOfLegalLengthAtCharacterBoundaries) {
   std::string latin, gb, sjis;
   for (int i = 0; i < 60; ++i)
     latin +=
@@ -207,7 +207,7 @@ TEST(MessageWriterEncoding, LongTextsSplitIntoWordsOfLegalLengthAtCharacterBound
   }
 }
 
-TEST(MessageWriterEncoding, ShiftJisConvertsLikeTheCLibraryForEveryJisX0208Character) {
+TEST(HeaderEncoding, ShiftJisConvertsLikeTheCLibraryForEveryJisX0208Character) {
   if (!Iconv("SHIFT_JIS", "ISO-2022-JP", "a")) GTEST_SKIP() << "iconv has no Shift-JIS here";
   int compared = 0;
   for (int lead = 0x81; lead <= 0xEF; ++lead) {

@@ -1,19 +1,17 @@
-#include "delivery/DnsAnswerDecoder.h"
+#include "delivery/dns/DnsAnswerDecoder.h"
 
 #include <string>
 
-#include "delivery/DnsPacketReader.h"
-#include "delivery/IdDnsResolverError.h"
+#include "delivery/dns/DnsPacketReader.h"
+#include "delivery/dns/IdDnsResolverError.h"
+#include "platform/BigEndian.h"
 
 namespace {
 
+using big_endian::U16At;
 using dns_text::WithNumber;
 
 [[noreturn]] void Raise(std::string_view text) { throw EIdDnsResolverError(std::string(text)); }
-
-uint16_t U16At(std::string_view answer, std::size_t at) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(answer[at]) << 8 | static_cast<uint8_t>(answer[at + 1]));
-}
 
 void CheckAnswer(std::string_view answer, uint16_t queryId, std::size_t queryLength, TDNSHeader& header) {
   if (answer.size() < 5) Raise(dns_text::kTimedOut);

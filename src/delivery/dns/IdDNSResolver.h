@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <string>
 
-#include "delivery/DNSHeader.h"
-#include "delivery/DnsRecords.h"
-#include "delivery/IdDnsResolverError.h"
-#include "delivery/QueryRecordTypes.h"
+#include "delivery/dns/DNSHeader.h"
+#include "delivery/dns/DnsRecords.h"
+#include "delivery/dns/IdDnsResolverError.h"
+#include "delivery/dns/QueryRecordTypes.h"
 #include "platform/UdpSocket.h"
 
 class TIdDNSResolver {
@@ -52,7 +52,7 @@ class TIdDNSResolver {
   void DropPendingDatagrams();
   std::string ReceiveAnswer(const sockaddr_in& server);
 
-  net::UdpSocket socket_;
+  os::UdpSocket socket_;
   TDNSHeader header_;
   TDNSHeader answerHeader_;
   std::string query_;

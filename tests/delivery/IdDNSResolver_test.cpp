@@ -1,5 +1,7 @@
 // The DNS client against a scripted server over loopback: the query on the
 // wire, MX answers, every failure text, forged answers and query IDs.
+#include "delivery/dns/IdDNSResolver.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -7,7 +9,6 @@
 #include <set>
 #include <thread>
 
-#include "delivery/IdDNSResolver.h"
 #include "support/FakeDnsServer.h"
 
 using namespace std::chrono_literals;
@@ -33,7 +34,7 @@ std::vector<std::pair<int, std::string>> MxList(const TQueryResult& result) {
   return list;
 }
 
-class DnsResolver : public ::testing::Test {
+class IdDNSResolver : public ::testing::Test {
  protected:
   void SetUp() override {
     resolver.Host = fake.Address();
@@ -50,7 +51,7 @@ class DnsResolver : public ::testing::Test {
   TIdDNSResolver resolver;
 };
 
-TEST_F(DnsResolver, MxQueryBytesOnTheWire) {
+TEST_F(IdDNSResolver, MxQueryBytesOnTheWire) {
   fake.AddMx("example.test", {{10, "127.0.0.2"}});
   resolver.Resolve("example.test");
   ASSERT_EQ(fake.QueryCount(), 1u);
@@ -68,7 +69,7 @@ TEST_F(DnsResolver, MxQueryBytesOnTheWire) {
   EXPECT_EQ(query.fromPort, resolver.LocalPort());
 }
 
-TEST_F(DnsResolver, MxRecordsInAnswerOrderWithCompressedNames) {
+TEST_F(IdDNSResolver, MxRecordsInAnswerOrderWithCompressedNames) {
   // The fake compresses exchange names inside the domain with a pointer to
   // the question, as real servers do; the last one is the domain itself.
   fake.AddMx("example.test", {{30, "mx3.example.test"},
@@ -93,7 +94,7 @@ TEST_F(DnsResolver, MxRecordsInAnswerOrderWithCompressedNames) {
   EXPECT_EQ(result[0].TTL, 3600u);
 }
 
-TEST_F(DnsResolver, SoaOnlyAnswerSucceedsWithoutMx) {
+TEST_F(IdDNSResolver, SoaOnlyAnswerSucceedsWithoutMx) {
   fake.AddSoaOnly("nomx.test");
   resolver.Resolve("nomx.test");
   const TQueryResult& result = resolver.QueryResult();
@@ -106,7 +107,7 @@ TEST_F(DnsResolver, SoaOnlyAnswerSucceedsWithoutMx) {
   EXPECT_EQ(soa[0]->MinimumTTL, 300u);
 }
 
-TEST_F(DnsResolver, EveryFailureText) {
+TEST_F(IdDNSResolver, EveryFailureText) {
   const std::string header = FakeDnsServer::Header(0, 0x8180, 1, 0, 0, 0);
   struct Case {
     std::string what;
@@ -156,7 +157,7 @@ TEST_F(DnsResolver, EveryFailureText) {
   }
 }
 
-TEST_F(DnsResolver, NoRecordTypesIsAnInvalidQueryCountAndSendsNothing) {
+TEST_F(IdDNSResolver, NoRecordTypesIsAnInvalidQueryCountAndSendsNothing) {
   resolver.QueryRecords = TQueryRecordTypes{};
   EXPECT_EQ(Failure("example.test"), "Invalid Query Count 0");
   EXPECT_TRUE(resolver.Query().empty());
@@ -164,7 +165,7 @@ TEST_F(DnsResolver, NoRecordTypesIsAnInvalidQueryCountAndSendsNothing) {
   EXPECT_EQ(fake.QueryCount(), 0u);
 }
 
-TEST_F(DnsResolver, TimesOutWithinTheReceiveTimeout) {
+TEST_F(IdDNSResolver, TimesOutWithinTheReceiveTimeout) {
   fake.AddSilence("slow.test");
   resolver.ReceiveTimeout = 150;
   const auto start = std::chrono::steady_clock::now();
@@ -174,7 +175,7 @@ TEST_F(DnsResolver, TimesOutWithinTheReceiveTimeout) {
   EXPECT_LT(elapsed, 2000ms);
 }
 
-TEST_F(DnsResolver, ForgedAnswersFromElsewhereAreIgnored) {
+TEST_F(IdDNSResolver, ForgedAnswersFromElsewhereAreIgnored) {
   const std::vector<std::pair<int, std::string>> genuine = {{10, "127.0.0.2"}};
   for (auto from : {FakeDnsServer::Source::OtherPort, FakeDnsServer::Source::OtherAddress}) {
     fake.AddSpoofed("spoof.test", {{1, "evil.example"}}, std::vector<FakeDnsServer::Mx>{{10, "127.0.0.2"}},
@@ -190,7 +191,7 @@ TEST_F(DnsResolver, ForgedAnswersFromElsewhereAreIgnored) {
   EXPECT_EQ(Failure("spoof.test"), "TimedOut");
 }
 
-TEST_F(DnsResolver, EveryQueryDrawsAFreshId) {
+TEST_F(IdDNSResolver, EveryQueryDrawsAFreshId) {
   fake.AddMx("example.test", {{10, "127.0.0.2"}});
   std::set<uint16_t> ids;
   constexpr int kQueries = 16;
@@ -213,7 +214,7 @@ TEST_F(DnsResolver, EveryQueryDrawsAFreshId) {
   EXPECT_EQ(queries.back().id, second.Header().ID);
 }
 
-TEST_F(DnsResolver, ALateAnswerToAnEarlierQueryIsNotTakenForTheNext) {
+TEST_F(IdDNSResolver, ALateAnswerToAnEarlierQueryIsNotTakenForTheNext) {
   fake.AddDelayedMx("late.test", {{10, "127.0.0.9"}}, 300);
   fake.AddMx("example.test", {{10, "127.0.0.2"}});
   resolver.ReceiveTimeout = 100;
@@ -225,7 +226,7 @@ TEST_F(DnsResolver, ALateAnswerToAnEarlierQueryIsNotTakenForTheNext) {
   EXPECT_EQ(MxList(resolver.QueryResult()), expected);
 }
 
-TEST_F(DnsResolver, ServerGivenByAddressOrNameWithOrWithoutPort) {
+TEST_F(IdDNSResolver, ServerGivenByAddressOrNameWithOrWithoutPort) {
   fake.AddMx("example.test", {{10, "127.0.0.2"}});
   const std::string port = std::to_string(fake.Port());
   struct Case {
@@ -241,7 +242,7 @@ TEST_F(DnsResolver, ServerGivenByAddressOrNameWithOrWithoutPort) {
   }
 }
 
-TEST_F(DnsResolver, ResultsHoldTheLastSuccessfulAnswer) {
+TEST_F(IdDNSResolver, ResultsHoldTheLastSuccessfulAnswer) {
   fake.AddMx("example.test", {{10, "127.0.0.2"}});
   fake.AddRcode("broken.test", 2);
   resolver.Resolve("example.test");
@@ -253,7 +254,7 @@ TEST_F(DnsResolver, ResultsHoldTheLastSuccessfulAnswer) {
   EXPECT_EQ(resolver.QueryResult().Count(), 1u);  // not emptied: the earlier records stay
 }
 
-TEST_F(DnsResolver, SocketFailuresAreSocketErrors) {
+TEST_F(IdDNSResolver, SocketFailuresAreSocketErrors) {
   TIdDNSResolver inactive;
   inactive.Host = fake.Address();
   inactive.QueryRecords = TQueryRecordTypes{qtMX};

@@ -1,8 +1,9 @@
-#include "delivery/DnsPacketReader.h"
+#include "delivery/dns/DnsPacketReader.h"
 
 #include <algorithm>
 
-#include "delivery/IdDnsResolverError.h"
+#include "delivery/dns/IdDnsResolverError.h"
+#include "platform/BigEndian.h"
 
 using dns_text::WithNumber;
 
@@ -30,7 +31,7 @@ uint8_t DnsPacketReader::U8() {
 
 uint16_t DnsPacketReader::U16() {
   if (!Need(2)) return 0;
-  uint16_t value = static_cast<uint16_t>(ByteAt(position_) << 8 | ByteAt(position_ + 1));
+  const uint16_t value = big_endian::U16At(message_, position_);
   position_ += 2;
   return value;
 }

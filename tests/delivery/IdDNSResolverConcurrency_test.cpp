@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "delivery/IdDNSResolver.h"
+#include "delivery/dns/IdDNSResolver.h"
 #include "support/FakeDnsServer.h"
 
 using namespace std::chrono_literals;
@@ -24,7 +24,7 @@ void Prepare(TIdDNSResolver& resolver, const FakeDnsServer& fake, int timeoutMs)
   resolver.Activate();
 }
 
-TEST(DnsResolverConcurrency, CloseSocketFromAnotherThreadEndsTheWaitAtOnce) {
+TEST(IdDNSResolverConcurrency, CloseSocketFromAnotherThreadEndsTheWaitAtOnce) {
   FakeDnsServer fake;
   fake.AddSilence("silent.test");
   fake.AddMx("example.test", {{10, "127.0.0.2"}});
@@ -53,7 +53,7 @@ TEST(DnsResolverConcurrency, CloseSocketFromAnotherThreadEndsTheWaitAtOnce) {
   EXPECT_EQ(resolver.QueryResult().OfType<TMXRecord>().size(), 1u);
 }
 
-TEST(DnsResolverConcurrency, CloseSocketBeforeTheWaitAlsoFails) {
+TEST(IdDNSResolverConcurrency, CloseSocketBeforeTheWaitAlsoFails) {
   FakeDnsServer fake;
   fake.AddSilence("silent.test");
   TIdDNSResolver resolver;
@@ -64,7 +64,7 @@ TEST(DnsResolverConcurrency, CloseSocketBeforeTheWaitAlsoFails) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1000ms);
 }
 
-TEST(DnsResolverConcurrency, ResolversOnManyThreadsGetTheirOwnAnswers) {
+TEST(IdDNSResolverConcurrency, ResolversOnManyThreadsGetTheirOwnAnswers) {
   FakeDnsServer fake;
   constexpr int kThreads = 6;
   constexpr int kQueriesEach = 20;

@@ -1,6 +1,6 @@
-#include "delivery/DnsRecords.h"
+#include "delivery/dns/DnsRecords.h"
 
-#include "delivery/DnsPacketReader.h"
+#include "delivery/dns/DnsPacketReader.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // reading outside the datagram.
 #include <gtest/gtest.h>
 
-#include "delivery/IdDNSResolver.h"
+#include "delivery/dns/IdDNSResolver.h"
 #include "support/FakeDnsServer.h"
 
 using namespace std::string_literals;
@@ -30,7 +30,7 @@ std::string Rr(const std::string& owner, uint16_t type, const std::string& rdata
   return owner + U16(type) + U16(1) + U32(60) + U16(static_cast<uint16_t>(rdata.size())) + rdata;
 }
 
-class DnsAnswerDecoding : public ::testing::Test {
+class DnsAnswerDecoder : public ::testing::Test {
  protected:
   void SetUp() override {
     resolver.Host = fake.Address();
@@ -54,7 +54,7 @@ class DnsAnswerDecoding : public ::testing::Test {
   TIdDNSResolver resolver;
 };
 
-TEST_F(DnsAnswerDecoding, CompressionPointingIntoTheQuestion) {
+TEST_F(DnsAnswerDecoder, CompressionPointingIntoTheQuestion) {
   // mx1: a label then a pointer to the question; mx2: a label then a pointer
   // to mx1's name (a chain); mx3: the question's name itself.
   std::string answer = Start(3, 0, 0, 0x8380 /* truncated: not examined */);
@@ -78,7 +78,7 @@ TEST_F(DnsAnswerDecoding, CompressionPointingIntoTheQuestion) {
   EXPECT_EQ(mx[0]->RData, U16(10) + "\x03mx1" + Pointer(kQuestion));
 }
 
-TEST_F(DnsAnswerDecoding, EveryRecordTypeInAllThreeSections) {
+TEST_F(DnsAnswerDecoder, EveryRecordTypeInAllThreeSections) {
   const std::string q = Pointer(kQuestion);
   std::string answer = Start(4, 2, 5);
   answer += Rr(q, 1, "\xC0\x00\x02\x01"s);  // A
@@ -135,7 +135,7 @@ TEST_F(DnsAnswerDecoding, EveryRecordTypeInAllThreeSections) {
   EXPECT_EQ(result[10].RData, std::string(16, '\x01'));
 }
 
-TEST_F(DnsAnswerDecoding, EmptyAnswersSucceedWithNoRecords) {
+TEST_F(DnsAnswerDecoder, EmptyAnswersSucceedWithNoRecords) {
   const std::string cases[] = {
       Start(0),                                   // no records announced
       Start(0) + Rr(Pointer(kQuestion), 15, ""),  // a record present but not announced
@@ -146,7 +146,7 @@ TEST_F(DnsAnswerDecoding, EmptyAnswersSucceedWithNoRecords) {
   }
 }
 
-TEST_F(DnsAnswerDecoding, HostileAnswersFailTheQuery) {
+TEST_F(DnsAnswerDecoder, HostileAnswersFailTheQuery) {
   const std::string mx = U16(10) + "\x02mx" + Pointer(kQuestion);
   struct Case {
     std::string what;
@@ -212,7 +212,7 @@ TEST_F(DnsAnswerDecoding, HostileAnswersFailTheQuery) {
   }
 }
 
-TEST_F(DnsAnswerDecoding, QuestionsPastTheFirstArePassedOver) {
+TEST_F(DnsAnswerDecoder, QuestionsPastTheFirstArePassedOver) {
   // An answer echoing two questions: the records start after both.
   std::string answer = FakeDnsServer::Header(0, 0x8180, 2, 1, 0, 0) + FakeDnsServer::Name(kDomain) + U16(15) +
                        U16(1) + Pointer(kQuestion) + U16(1) + U16(1) +

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "delivery/DNSHeader.h"
-#include "delivery/DnsRecords.h"
+#include "delivery/dns/DNSHeader.h"
+#include "delivery/dns/DnsRecords.h"
 
 // Checks, in order: length (under 5 bytes is a time-out), ID, RCODE, length
 // against the header and the query; then decodes the question and every

@@ -10,7 +10,7 @@
 #include "platform/Failure.h"
 #include "platform/TcpListener.h"
 #include "support/FakeSmtpServer.h"
-#include "support/LineClient.h"
+#include "support/Timing.h"
 
 using namespace std::chrono_literals;
 using testing_support::BacklogFullListener;
@@ -80,7 +80,7 @@ Lines TextLines(const MessageWriter& writer, const TIdMessage& message) {
 
 }  // namespace
 
-TEST(IdSmtp, OneTransactionForEveryRecipientList) {
+TEST(IdSMTP, OneTransactionForEveryRecipientList) {
   FakeSmtpServer fake;
   TIdSMTP smtp;
   Aim(smtp, fake);
@@ -117,7 +117,7 @@ TEST(IdSmtp, OneTransactionForEveryRecipientList) {
   for (const auto& line : messages[0].HeaderLines()) EXPECT_NE(line.rfind("Bcc:", 0), 0u) << line;
 }
 
-TEST(IdSmtp, GreetingAndIntroduction) {
+TEST(IdSMTP, GreetingAndIntroduction) {
   const struct {
     const char* name;
     std::vector<FakeSmtpRule> rules;
@@ -216,7 +216,7 @@ TEST(IdSmtp, GreetingAndIntroduction) {
   }
 }
 
-TEST(IdSmtp, RepliesDuringTheTransaction) {
+TEST(IdSMTP, RepliesDuringTheTransaction) {
   const struct {
     const char* name;
     FakeSmtpRule rule;
@@ -281,7 +281,7 @@ TEST(IdSmtp, RepliesDuringTheTransaction) {
   }
 }
 
-TEST(IdSmtp, ConnectionLostDuringTheTransaction) {
+TEST(IdSMTP, ConnectionLostDuringTheTransaction) {
   const struct {
     const char* name;
     FakeSmtpRule rule;
@@ -315,7 +315,7 @@ TEST(IdSmtp, ConnectionLostDuringTheTransaction) {
   }
 }
 
-TEST(IdSmtp, ExchangerClosingRightAfterTakingTheTextStillDelivers) {
+TEST(IdSMTP, ExchangerClosingRightAfterTakingTheTextStillDelivers) {
   FakeSmtpServer fake("127.0.0.1", {{FakeSmtpRule::AnswerThenClose(".", {"250 Taken, bye"})}});
   TIdSMTP smtp;
   Aim(smtp, fake);
@@ -328,7 +328,7 @@ TEST(IdSmtp, ExchangerClosingRightAfterTakingTheTextStillDelivers) {
   EXPECT_EQ(fake.MessageCount(), 1);
 }
 
-TEST(IdSmtp, ConnectFailuresSetTheClosedMarkAndKeepTheLastReply) {
+TEST(IdSMTP, ConnectFailuresSetTheClosedMarkAndKeepTheLastReply) {
   FakeSmtpServer refusing("127.0.0.1", {{FakeSmtpRule::Answer("RCPT", {"550 No such user"})}});
   TIdSMTP smtp;
   Aim(smtp, refusing);
@@ -340,7 +340,7 @@ TEST(IdSmtp, ConnectFailuresSetTheClosedMarkAndKeepTheLastReply) {
   // Nothing listens on a port just given back.
   uint16_t closedPort;
   {
-    net::TcpListener listener;
+    os::TcpListener listener;
     listener.Listen("127.0.0.1", 0, 1);
     closedPort = listener.Port();
   }
@@ -363,7 +363,7 @@ TEST(IdSmtp, ConnectFailuresSetTheClosedMarkAndKeepTheLastReply) {
   EXPECT_EQ(smtp.LastReplyCode(), 550);
 }
 
-TEST(IdSmtp, OneClientServesSuccessiveHostsByNameOrAddress) {
+TEST(IdSMTP, OneClientServesSuccessiveHostsByNameOrAddress) {
   FakeSmtpServer first("127.0.0.2", {{FakeSmtpRule::Answer("CONNECT", {"421 Busy"})}});
   FakeSmtpServer second("127.0.0.1");
   TIdSMTP smtp;
@@ -379,7 +379,7 @@ TEST(IdSmtp, OneClientServesSuccessiveHostsByNameOrAddress) {
   EXPECT_EQ(second.MessageCount(), 1);
 }
 
-TEST(IdSmtp, BodyLinesAreDotStuffedAndLargeTextsArriveWhole) {
+TEST(IdSMTP, BodyLinesAreDotStuffedAndLargeTextsArriveWhole) {
   FakeSmtpServer fake;
   TIdSMTP smtp;
   Aim(smtp, fake);
@@ -404,7 +404,7 @@ TEST(IdSmtp, BodyLinesAreDotStuffedAndLargeTextsArriveWhole) {
 
 // A relayed message costs several round trips; none of them may wait for a
 // delayed acknowledgement.
-TEST(IdSmtp, TwoHundredMessagesOverLoopbackTakeWellUnderASecond) {
+TEST(IdSMTP, TwoHundredMessagesOverLoopbackTakeWellUnderASecond) {
   FakeSmtpServer fake("127.0.0.1", {{}, {}, false});
   TIdSMTP smtp;
   Aim(smtp, fake);
