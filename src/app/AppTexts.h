@@ -19,6 +19,17 @@ inline constexpr char kPrivilegedPort[] =
     "Could not listen on port %1: ports below 1024 need privileges on this system. "
     "Give the program the capability to bind low ports (setcap cap_net_bind_service), "
     "or choose a port above 1023 in %2 (USERPORT=1 and PORT=2525, for example).";
+// The settings file is far larger than settings can be (a stray or damaged
+// file). %1: the file; %2: how many KiB of it were read.
+inline constexpr char kSettingsFileTooLarge[] =
+    "The settings file %1 is too large to be a settings file: only its first %2 KiB were read, "
+    "the rest is ignored.";
+
+// The stored port is no port number, so nothing is bound. %1: the stored
+// text; %2: the settings file.
+inline constexpr char kInvalidListenPort[] =
+    "Could not listen: the port \"%1\" in the settings is not a whole number from 1 to 65535. "
+    "Correct PORT in %2 (USERPORT=1 and PORT=2525, for example).";
 // Follows the listener's own failure text. %1: the port.
 inline constexpr char kOnPort[] = " (port %1)";
 

@@ -15,6 +15,7 @@
 #include "app/UserMessages.h"
 #include "core/DnsServerChoice.h"
 #include "core/Settings.h"
+#include "core/SettingsFile.h"
 #include "delivery/SystemDnsServer.h"
 #include "intake/LocalServer.h"
 #include "log/OperationLog.h"
@@ -22,17 +23,9 @@
 
 namespace {
 
-constexpr int kStandardPort = 25;
 constexpr int kLogSaveIntervalMs = 5000;
 
 QString Text(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
-
-// The listening port: ListenPort when it is a whole number, else 25.
-int PortNumber(const std::string& listenPort) {
-  bool ok = false;
-  const int port = QString::fromStdString(listenPort).toInt(&ok);
-  return ok ? port : kStandardPort;
-}
 
 void SetUpOneShot(QTimer& timer, int intervalMs) {
   timer.setInterval(intervalMs);
@@ -158,14 +151,26 @@ void TDummyForm::CreateTray() {
 
 bool TDummyForm::FormCreate() {
   const StoredSettings settings = ReadSettings(env_.paths.SettingsFile());
+  if (settings.FileTooLarge) {
+    UserMessages::Error(QString::fromLatin1(app_text::kSettingsFileTooLarge)
+                            .arg(Text(env_.paths.SettingsFile()))
+                            .arg(SettingsFile::kSizeLimit / 1024));
+  }
   userDnsServer_ = settings.UserDnsServer;
   listenPort_ = settings.ListenPort;
   relay_.SetLocalOnly(settings.LocalOnly);
   bool listening = true;
-  try {
-    relay_.Start(env_.product.ProductName, PortNumber(listenPort_));
-  } catch (const std::exception& failure) {
-    ReportListenFailure(failure);
+  if (const std::optional<uint16_t> port = ListeningPortFor(listenPort_)) {
+    try {
+      relay_.Start(env_.product.ProductName, *port);
+    } catch (const std::exception& failure) {
+      ReportListenFailure(failure, *port);
+      listening = false;
+    }
+  } else {
+    // Never bind a port the user did not write ("+25", "0", "70000", ...).
+    UserMessages::Error(QString::fromLatin1(app_text::kInvalidListenPort)
+                            .arg(Text(listenPort_), Text(env_.paths.SettingsFile())));
     listening = false;
   }
   if (userDnsServer_.empty()) {
@@ -187,10 +192,9 @@ void TDummyForm::StartTimers() {
   logSaveTimer_.start();
 }
 
-void TDummyForm::ReportListenFailure(const std::exception& failure) {
+void TDummyForm::ReportListenFailure(const std::exception& failure, int port) {
   // The port-in-use dialog takes over here once it exists; until then say
   // plainly why the relay cannot listen.
-  const int port = PortNumber(listenPort_);
   QString text;
   if (const auto* bindError = dynamic_cast<const EBindError*>(&failure);
       bindError && bindError->Code() == EACCES) {
@@ -275,6 +279,10 @@ void TDummyForm::SavePort(const std::string& port, bool localOnly) {
   os::AccountStore accounts(env_.paths.AccountStoreFile());
   const PortStoreResult stored =
       StorePortSetting(env_.paths.SettingsFile(), listenPort_, port, localOnly, &accounts);
+  if (!stored.Accepted) {
+    for (const std::string& message : stored.Messages) UserMessages::Error(Text(message));
+    return;
+  }
   listenPort_ = stored.ListenPort;
   relay_.SetLocalOnly(stored.LocalOnly);
   EmitIfChanged(before);

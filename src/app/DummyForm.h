@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/AppPaths.h"
@@ -136,7 +137,7 @@ class TDummyForm : public QObject {
   SettingsState Settings() const;
   void EmitIfChanged(const SettingsState& before);
   void FormClose();
-  void ReportListenFailure(const std::exception& failure);
+  void ReportListenFailure(const std::exception& failure, int port);
   void OpenUrl(const std::string& url);
 
   Environment env_;

@@ -66,6 +66,7 @@ ProductInfo ParseProductInfo(const std::string& fileText) {
 
 ProductInfo LoadProductInfo(const std::string& path) {
   std::string text;
-  if (!os::ReadWholeFile(path, text)) return {};
+  bool truncated = false;
+  if (!os::ReadFileStart(path, SettingsFile::kSizeLimit, text, truncated)) return {};
   return ParseProductInfo(text);
 }

@@ -4,6 +4,8 @@
 // file work and say what the controller has to do next.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,15 +22,27 @@ inline constexpr const char* kFirewallKey = "FIREWALL";
 
 inline constexpr const char* kStandardPort = "25";
 
+// A port as the user writes it: a plain decimal number from 1 to 65535,
+// nothing else (no sign, no blanks). Nothing for any other text.
+std::optional<uint16_t> ParsePort(const std::string& text);
+
+// The port the listener takes for a ListenPort: an empty one means the
+// standard port 25; anything ParsePort refuses gives nothing, and the relay
+// must not listen on a guess.
+std::optional<uint16_t> ListeningPortFor(const std::string& listenPort);
+
 struct StoredSettings {
   std::string UserDnsServer;  // empty: autodetect
   std::string ListenPort = kStandardPort;
   bool LocalOnly = true;  // refuse other computers unless the file says "0"
+  // The file was larger than a settings file can be; only its beginning was
+  // read and the rest counts as absent.
+  bool FileTooLarge = false;
 };
 
 // Reads the settings file; a missing or unreadable file gives the defaults.
-// Values are taken as stored, untrimmed. Without a FIREWALL line the relay
-// accepts this computer only: an open relay must be chosen explicitly.
+// Values are taken as stored, untrimmed. The relay accepts other computers
+// only when FIREWALL is exactly "0": an open relay must be chosen explicitly.
 StoredSettings ReadSettings(const std::string& settingsPath);
 
 struct DnsStoreResult {
@@ -44,6 +58,9 @@ struct DnsStoreResult {
 DnsStoreResult StoreDnsSetting(const std::string& settingsPath, const std::string& server);
 
 struct PortStoreResult {
+  // False when the port was refused (not a port number): nothing was
+  // stored, and Messages holds the one error to show instead.
+  bool Accepted = true;
   std::string ListenPort;  // the new ListenPort ("25" for the standard port)
   bool LocalOnly = true;
   bool PortChanged = false;  // ListenPort differs (as text) from the old one
@@ -57,5 +74,6 @@ struct PortStoreResult {
 // port, or USERPORT "0" for an empty one (ListenPort "25"); FIREWALL from
 // localOnly. When the port changed, the mail program accounts in `accounts`
 // (if given) get the new port, and a non-standard port adds its message.
+// A port that ParsePort refuses changes nothing (Accepted false).
 PortStoreResult StorePortSetting(const std::string& settingsPath, const std::string& oldListenPort,
                                  const std::string& port, bool localOnly, os::AccountStore* accounts);

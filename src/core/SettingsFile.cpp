@@ -6,12 +6,20 @@
 
 bool SettingsFile::Load(const std::string& path) {
   std::string text;
-  const bool complete = os::ReadWholeFile(path, text);
+  const bool complete = os::ReadFileStart(path, kSizeLimit, text, truncated_);
+  if (truncated_) {
+    // The line the limit cut through is not a line of the file: drop it.
+    const auto lastBreak = text.find_last_of("\r\n");
+    text.resize(lastBreak == std::string::npos ? 0 : lastBreak + 1);
+  }
   lines_ = os::SplitLines(text);
   return complete;
 }
 
-void SettingsFile::SetText(const std::string& text) { lines_ = os::SplitLines(text); }
+void SettingsFile::SetText(const std::string& text) {
+  lines_ = os::SplitLines(text);
+  truncated_ = false;
+}
 
 bool SettingsFile::Save(const std::string& path) const {
   return os::WriteFileAtomically(path, os::JoinLines(lines_));

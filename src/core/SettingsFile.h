@@ -3,15 +3,22 @@
 // a key counting, lines without "=" ignored but kept.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
 
 class SettingsFile {
  public:
+  // A settings file is a few lines; of a larger file only this much is read,
+  // so a huge or stray file cannot hold up the start or fill the memory.
+  static constexpr std::size_t kSizeLimit = 1024 * 1024;
+
   // Reads the file (CR, LF and CR LF end lines). False when it is missing or
-  // unreadable; the list then holds what was read, or nothing.
+  // unreadable; the list then holds what was read, or nothing. Of a file over
+  // kSizeLimit only the whole lines within the limit count (Truncated()).
   bool Load(const std::string& path);
+  bool Truncated() const { return truncated_; }
   // Replaces the lines by those of a text.
   void SetText(const std::string& text);
   void SetLines(std::vector<std::string> lines) { lines_ = std::move(lines); }
@@ -33,4 +40,5 @@ class SettingsFile {
   long Find(const std::string& key) const;
 
   std::vector<std::string> lines_;
+  bool truncated_ = false;
 };

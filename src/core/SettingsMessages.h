@@ -13,4 +13,10 @@ inline std::string NonStandardPortMessage(const std::string& port) {
          "need to use the port " + port + " in settings of your e-mail program along with localhost!";
 }
 
+// Shown (caption "Error") instead of storing a port that is no port number.
+inline std::string InvalidPortMessage(const std::string& port) {
+  return "\"" + port + "\" is not a port number: enter a whole number from 1 to 65535. " +
+         "The port settings were not changed.";
+}
+
 inline const std::string kInformationCaption = "Information";

@@ -6,8 +6,9 @@
 #include <filesystem>
 
 #include "support/TempFolder.h"
+#include "support/WriteFailures.h"
 
-using testing_support::TempFolder;
+using namespace testing_support;
 
 namespace {
 
@@ -63,17 +64,41 @@ TEST(SettingsFile, SaveIsCrLfAndAtomic) {
   ASSERT_TRUE(file.Save(path));
   EXPECT_EQ(TempFolder::Read(path), "PORT=25\r\n");
 
-  // When the temporary file cannot be written, the old file stays whole.
-  std::filesystem::create_directory(path + ".tmp");
+  // When the new content cannot be written (a full disk), the old file
+  // stays whole.
   file.SetValue("PORT", "2525");
-  EXPECT_FALSE(file.Save(path));
+  {
+    FileSizeLimit full(4);
+    EXPECT_FALSE(file.Save(path));
+  }
   EXPECT_EQ(TempFolder::Read(path), "PORT=25\r\n");
-  std::filesystem::remove(path + ".tmp");
 
   ASSERT_TRUE(file.Save(path));
   SettingsFile reread;
   EXPECT_TRUE(reread.Load(path));
   EXPECT_EQ(reread.Value("port"), "2525");
+}
+
+// A huge or binary file where the settings should be: only the whole lines
+// of its first MiB count, and the caller learns that there was more.
+TEST(SettingsFile, OfAHugeFileOnlyTheWholeLinesWithinTheLimitCount) {
+  TempFolder folder;
+  const std::string path = folder.File("postwick.opt");
+  std::string text = "USERPORT=1\r\nPORT=2525\r\n";
+  text += std::string(SettingsFile::kSizeLimit - text.size() - 4, '\0') + "\r\nDNS=cut off here\r\n";
+  TempFolder::Write(path, text);
+  std::filesystem::resize_file(path, 100u * 1024 * 1024);
+
+  SettingsFile file;
+  EXPECT_TRUE(file.Load(path));
+  EXPECT_TRUE(file.Truncated());
+  EXPECT_EQ(file.Value("PORT"), "2525");
+  EXPECT_FALSE(file.Has("DNS"));
+  EXPECT_EQ(file.Lines().size(), 3u);
+
+  TempFolder::Write(path, "PORT=25\r\n");
+  EXPECT_TRUE(file.Load(path));
+  EXPECT_FALSE(file.Truncated());
 }
 
 }  // namespace

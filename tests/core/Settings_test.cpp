@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/SettingsMessages.h"
@@ -46,7 +48,12 @@ TEST_F(SettingsTest, ReadRules) {
        true},
       {"user port without PORT line", "USERPORT=1\r\n", "", "", true},
       {"explicit open relay", "FIREWALL=0\r\n", "", "25", false},
-      {"firewall value not exactly 1", "FIREWALL=yes\r\n", "", "25", false},
+      // Anything but an exact "0" keeps the relay to this computer.
+      {"firewall 1 with a blank", "FIREWALL=1 \r\n", "", "25", true},
+      {"firewall empty", "FIREWALL=\r\n", "", "25", true},
+      {"firewall yes", "FIREWALL=yes\r\n", "", "25", true},
+      {"firewall 0 with a blank", "FIREWALL=0 \r\n", "", "25", true},
+      {"firewall lower-case key, 0", "firewall=0\r\n", "", "25", false},
   };
   for (const auto& c : cases) {
     Write(c.file);
@@ -64,6 +71,16 @@ TEST_F(SettingsTest, MissingFileGivesSafeDefaults) {
   EXPECT_EQ(settings.UserDnsServer, "");
   EXPECT_EQ(settings.ListenPort, "25");
   EXPECT_TRUE(settings.LocalOnly);
+}
+
+TEST_F(SettingsTest, AHugeFileCountsFromItsBeginningAndSaysSo) {
+  Write("USERPORT=1\r\nPORT=2525\r\n" + std::string(2 * 1024 * 1024, 'x') + "\r\nFIREWALL=0\r\n");
+  const StoredSettings settings = ReadSettings(path);
+  EXPECT_TRUE(settings.FileTooLarge);
+  EXPECT_EQ(settings.ListenPort, "2525");
+  EXPECT_TRUE(settings.LocalOnly) << "a line past the limit counts as absent";
+  Write("USERPORT=1\r\nPORT=2525\r\n");
+  EXPECT_FALSE(ReadSettings(path).FileTooLarge);
 }
 
 TEST_F(SettingsTest, StoreDnsTrimsAndRewritesInPlace) {
@@ -119,6 +136,32 @@ TEST_F(SettingsTest, StorePortMessagesAndValues) {
     expected.push_back(kRestartMessage);
     EXPECT_EQ(result.Messages, expected) << c.name;
     EXPECT_EQ(ReadSettings(path).ListenPort, c.listenPort) << c.name;
+  }
+}
+
+TEST(Ports, OnlyAPlainDecimalNumberFrom1To65535IsAPort) {
+  const std::pair<std::string, std::optional<uint16_t>> cases[] = {
+      {"25", 25},     {"2525", 2525}, {"65535", 65535}, {"1", 1},           {"0025", 25},
+      {"41851 ", {}}, {" 41851", {}}, {"+41851", {}},   {"-5", {}},         {"0", {}},
+      {"00000", {}},  {"70000", {}},  {"65536", {}},    {"4294967321", {}}, {"25x", {}},
+      {"0x19", {}},   {"", {}},       {"2 5", {}},      {"１２", {}},
+  };
+  for (const auto& [text, port] : cases) EXPECT_EQ(ParsePort(text), port) << '"' << text << '"';
+  // An empty stored port means the standard one; a bad one never becomes 25.
+  EXPECT_EQ(ListeningPortFor(""), 25);
+  EXPECT_EQ(ListeningPortFor("70000"), std::nullopt);
+}
+
+TEST_F(SettingsTest, StoringABadPortChangesNothingAndSaysWhy) {
+  const std::string before = "USERPORT=1\r\nPORT=2525\r\nFIREWALL=1\r\n";
+  for (const std::string bad : {"+41851", "0", "70000", "-5", "25x"}) {
+    Write(before);
+    const PortStoreResult result = StorePortSetting(path, "2525", " " + bad + " ", false, nullptr);
+    EXPECT_FALSE(result.Accepted) << bad;
+    EXPECT_EQ(result.ListenPort, "2525") << bad;
+    EXPECT_EQ(result.Messages, std::vector<std::string>{InvalidPortMessage(bad)}) << bad;
+    EXPECT_NE(result.Messages.front().find('"' + bad + '"'), std::string::npos) << result.Messages.front();
+    EXPECT_EQ(Read(), before) << bad;
   }
 }
 
