@@ -57,7 +57,9 @@ std::string TOperationLog::DomainOf(const std::string& recipient) {
 std::string TOperationLog::FormatTime(TDateTime time) {
   const DateTimeParts parts = DecodeDateTime(time);
   const std::tm tm = CalendarOf(time);
-  const bool midnight = parts.hour == 0 && parts.minute == 0 && parts.second == 0 && parts.millisecond == 0;
+  // The shown time has whole seconds, so the rule is about the second:
+  // 00:00:00.500 would otherwise read "00:00:00".
+  const bool midnight = parts.hour == 0 && parts.minute == 0 && parts.second == 0;
   return midnight ? Strftime("%x", tm) : Strftime("%x", tm) + " " + Strftime("%X", tm);
 }
 

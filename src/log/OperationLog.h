@@ -5,7 +5,7 @@
 //
 // Record line: outcome digit ("1" sent, "0" failed), a space, recipient, TAB,
 // subject, TAB, status, TAB, local date and time (the locale's %x, a space and
-// %X; the date alone at exactly midnight). Tabs and line breaks inside the
+// %X; the date alone within the second 00:00:00). Tabs and line breaks inside the
 // fields become spaces so a field can never split or forge a record.
 //
 // The program keeps one log, made at start-up before the controller and
@@ -78,5 +78,5 @@ class TOperationLog {
   unsigned long long version_ = 0;
   std::function<void()> sendErrorsHook_;
   std::function<TDateTime()> clock_;
-  std::mutex saveLock_;  // one save at a time: they share the temporary file
+  std::mutex saveLock_;  // one save at a time, so an older snapshot never lands after a newer one
 };

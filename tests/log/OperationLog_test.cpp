@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "support/TempFolder.h"
+#include "support/WriteFailures.h"
 
-using testing_support::TempFolder;
+using namespace testing_support;
 
 namespace {
 
@@ -63,13 +64,15 @@ TEST_F(OperationLogTest, RecordLineCarriesFieldsInOrder) {
   EXPECT_EQ(lines[1], "0 bob@example.net\t\tCould not resolve domain\t12/10/26 13:05:09");
 }
 
-TEST_F(OperationLogTest, DateAloneAtExactlyMidnight) {
+// The time is shown in whole seconds, so any moment within 00:00:00 counts.
+TEST_F(OperationLogTest, DateAloneWithinTheMidnightSecond) {
   struct Case {
     DateTimeParts time;
     std::string expected;
   };
   const Case cases[] = {
-      {{2026, 12, 10, 0, 0, 0, 0}, "12/10/26"},          {{2026, 12, 10, 0, 0, 1, 0}, "12/10/26 00:00:01"},
+      {{2026, 12, 10, 0, 0, 0, 0}, "12/10/26"},          {{2026, 12, 10, 0, 0, 0, 500}, "12/10/26"},
+      {{2026, 12, 10, 0, 0, 0, 999}, "12/10/26"},        {{2026, 12, 10, 0, 0, 1, 0}, "12/10/26 00:00:01"},
       {{2026, 12, 10, 0, 1, 0, 0}, "12/10/26 00:01:00"}, {{2026, 12, 9, 23, 59, 59, 0}, "12/09/26 23:59:59"},
       {{2027, 1, 1, 12, 0, 0, 0}, "01/01/27 12:00:00"},
   };
@@ -256,22 +259,39 @@ TEST_F(OperationLogTest, ClearingAndSavingLeavesAnEmptyFile) {
   EXPECT_EQ(TempFolder::Read(path), "");
 }
 
-// A failed save (here: the temporary file cannot be created) keeps the old
-// log whole and the records dirty, so the next save still writes them.
+// A failed save (here: a disk that is full) keeps the old log whole and the
+// records dirty, so the next save still writes them.
 TEST_F(OperationLogTest, FailedSaveKeepsTheOldFileAndStaysDirty) {
   const std::string path = folder.File("postwick.log");
   TempFolder::Write(path, "old record\r\n");
   log.Load(path);
   log.WriteLogRecord(true, true, "a@b", "s", "ok");
-  std::filesystem::create_directory(path + ".tmp");
-  EXPECT_FALSE(log.SaveIfDirty(path));
+  {
+    FileSizeLimit full(16);
+    EXPECT_FALSE(log.SaveIfDirty(path));
+  }
   EXPECT_EQ(TempFolder::Read(path), "old record\r\n");
   EXPECT_TRUE(log.Dirty());
 
-  std::filesystem::remove(path + ".tmp");
   EXPECT_TRUE(log.SaveIfDirty(path));
   EXPECT_FALSE(log.Dirty());
   EXPECT_EQ(TempFolder::Read(path), "old record\r\n1 a@b\ts\tok\t12/10/26 13:05:09\r\n");
+}
+
+// The log's folder may be shared with other users (a data folder in /tmp):
+// a link planted at a temporary name next to the log must not redirect the
+// save into another file.
+TEST_F(OperationLogTest, SaveIgnoresALinkPlantedAtATemporaryName) {
+  TempFolder elsewhere;
+  const std::string path = folder.File("postwick.log");
+  const std::string victim = elsewhere.File("victim");
+  TempFolder::Write(victim, "precious\r\n");
+  std::filesystem::create_symlink(victim, path + ".tmp");
+  log.WriteLogRecord(true, true, "a@b", "s", "ok");
+  ASSERT_TRUE(log.SaveIfDirty(path));
+  EXPECT_EQ(TempFolder::Read(victim), "precious\r\n");
+  EXPECT_FALSE(std::filesystem::is_symlink(path));
+  EXPECT_EQ(TempFolder::Read(path), "1 a@b\ts\tok\t12/10/26 13:05:09\r\n");
 }
 
 }  // namespace
