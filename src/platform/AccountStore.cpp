@@ -1,6 +1,7 @@
 // The file-backed store of mail program accounts.
 #include "platform/AccountStore.h"
 
+#include <cctype>
 #include <cstdio>
 #include <utility>
 
@@ -80,6 +81,43 @@ bool ParseDword(const std::string& text, std::uint32_t& number) {
   return true;
 }
 
+// A value of a registry type this store does not read: "hex:" or "hex(N):".
+bool IsOtherTypeData(const std::string& text) {
+  static const std::string kHex = "hex";
+  if (text.size() < kHex.size() + 1 || !SameTextIgnoringCase(text.substr(0, kHex.size()), kHex)) return false;
+  std::size_t pos = kHex.size();
+  if (text[pos] == '(') {
+    const auto close = text.find(')', pos);
+    if (close == std::string::npos || close == pos + 1) return false;
+    for (std::size_t i = pos + 1; i < close; ++i) {
+      if (!std::isxdigit(static_cast<unsigned char>(text[i]))) return false;
+    }
+    pos = close + 1;
+  }
+  return pos < text.size() && text[pos] == ':';
+}
+
+// The file's lines, each with its own line end (CR LF, LF or CR), so that
+// lines nobody changed can be written back exactly.
+std::vector<std::string> SplitKeepingLineEnds(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    lines.push_back(text.substr(start, i + 1 - start));
+    start = i + 1;
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+// The line end of a raw line ("" for a last line without one).
+std::string LineEndOf(const std::string& raw) {
+  const auto content = raw.find_last_not_of("\r\n");
+  return raw.substr(content == std::string::npos ? 0 : content + 1);
+}
+
 std::string TrimBlanks(const std::string& text) {
   const auto first = text.find_first_not_of(" \t");
   if (first == std::string::npos) return {};
@@ -131,6 +169,7 @@ void AccountKey::WriteString(const std::string& name, const std::string& text) {
   value.type = AccountStore::ValueType::kString;
   value.text = text;
   value.number = 0;
+  value.edited = true;
 }
 
 void AccountKey::WriteDword(const std::string& name, std::uint32_t number) {
@@ -138,6 +177,7 @@ void AccountKey::WriteDword(const std::string& name, std::uint32_t number) {
   value.type = AccountStore::ValueType::kDword;
   value.text.clear();
   value.number = number;
+  value.edited = true;
 }
 
 bool AccountKey::DeleteValue(const std::string& name) {
@@ -145,6 +185,7 @@ bool AccountKey::DeleteValue(const std::string& name) {
   if (key == nullptr) return false;
   for (auto it = key->values.begin(); it != key->values.end(); ++it) {
     if (SameTextIgnoringCase(it->name, name)) {
+      store_->DropLine(it->line);
       key->values.erase(it);
       return true;
     }
@@ -180,20 +221,31 @@ AccountStore::Key& AccountStore::KeyFor(const std::string& path) {
   return keys_.back();
 }
 
+void AccountStore::DropLine(long line) {
+  if (line >= 0) droppedLines_.push_back(line);
+}
+
 bool AccountStore::Load() {
   keys_.clear();
+  fileLines_.clear();
+  droppedLines_.clear();
   std::string text;
   if (!ReadWholeFile(filePath_, text)) return !FileExists(filePath_);
+  fileLines_ = SplitKeepingLineEnds(text);
   Key* current = nullptr;
-  for (const auto& line : SplitLines(text)) ParseLine(TrimBlanks(line), current);
+  for (std::size_t i = 0; i < fileLines_.size(); ++i) {
+    const std::string& raw = fileLines_[i];
+    ParseLine(TrimBlanks(raw.substr(0, raw.size() - LineEndOf(raw).size())), static_cast<long>(i), current);
+  }
   return true;
 }
 
-void AccountStore::ParseLine(const std::string& line, Key*& current) {
+void AccountStore::ParseLine(const std::string& line, long index, Key*& current) {
   if (line.empty() || line[0] == ';') return;
   if (line[0] == '[') {
     const auto close = line.find_last_of(']');
     current = close == std::string::npos ? nullptr : &KeyFor(line.substr(1, close - 1));
+    if (current != nullptr) current->lastLine = index;
     return;
   }
   std::size_t pos = 0;
@@ -203,32 +255,71 @@ void AccountStore::ParseLine(const std::string& line, Key*& current) {
   ++pos;
   Value value;
   value.name = name;
+  value.line = index;
   if (pos < line.size() && line[pos] == '"') {
     if (!ReadQuoted(line, pos, value.text) || pos != line.size()) return;
   } else if (ParseDword(line.substr(pos), value.number)) {
     value.type = ValueType::kDword;
+  } else if (IsOtherTypeData(line.substr(pos))) {
+    value.type = ValueType::kOther;
   } else {
     return;
   }
+  // A name given twice: the later line counts, the earlier stays as it is.
   auto& slot = ValueSlot(current->values, name);
   slot = value;
+  current->lastLine = index;
 }
 
 bool AccountStore::Save() const { return WriteFileAtomically(filePath_, Text()); }
 
+namespace {
+
+std::string ValueLine(const std::string& name, bool isDword, const std::string& text, std::uint32_t number) {
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "dword:%08x", number);
+  return Quoted(name) + "=" + (isDword ? hex : Quoted(text));
+}
+
+}  // namespace
+
 std::string AccountStore::Text() const {
-  std::vector<std::string> lines{"; Mail program accounts"};
+  const auto lineOf = [](const Value& value) {
+    return ValueLine(value.name, value.type == ValueType::kDword, value.text, value.number);
+  };
+  // What each file line becomes: unchanged, rewritten, dropped, and which
+  // new lines follow it.
+  std::vector<const Value*> rewritten(fileLines_.size(), nullptr);
+  std::vector<std::vector<std::string>> following(fileLines_.size());
+  std::vector<bool> dropped(fileLines_.size(), false);
+  for (const long line : droppedLines_) dropped[static_cast<std::size_t>(line)] = true;
+  std::vector<std::string> newKeys;
   for (const auto& key : keys_) {
-    lines.push_back("");
-    lines.push_back("[" + key.path + "]");
+    if (key.lastLine < 0) {
+      newKeys.push_back("");
+      newKeys.push_back("[" + key.path + "]");
+    }
     for (const auto& value : key.values) {
-      char hex[16];
-      std::snprintf(hex, sizeof hex, "dword:%08x", value.number);
-      lines.push_back(Quoted(value.name) + "=" +
-                      (value.type == ValueType::kDword ? hex : Quoted(value.text)));
+      if (value.line >= 0) {
+        if (value.edited) rewritten[static_cast<std::size_t>(value.line)] = &value;
+      } else if (key.lastLine >= 0) {
+        following[static_cast<std::size_t>(key.lastLine)].push_back(lineOf(value));
+      } else {
+        newKeys.push_back(lineOf(value));
+      }
     }
   }
-  return JoinLines(lines);
+
+  std::string text;
+  if (fileLines_.empty()) text = "; Mail program accounts\r\n";
+  for (std::size_t i = 0; i < fileLines_.size(); ++i) {
+    const std::string& raw = fileLines_[i];
+    if (!dropped[i]) text += rewritten[i] ? lineOf(*rewritten[i]) + LineEndOf(raw) : raw;
+    if (!following[i].empty() && LineEndOf(text).empty()) text += "\r\n";
+    text += JoinLines(following[i]);
+  }
+  if (!newKeys.empty() && !text.empty() && LineEndOf(text).empty()) text += "\r\n";
+  return text + JoinLines(newKeys);
 }
 
 bool AccountStore::KeyExists(const std::string& path) const {

@@ -8,8 +8,13 @@
 //   [Software\Microsoft\Internet Account Manager\Accounts\00000001]
 //   "Account Name"="Home"
 //   "SMTP Port"=dword:00000019
-// Strings escape \ " CR LF and TAB as \\ \" \r \n \t. Blank lines and lines
-// starting with ";" are skipped, and so is any line that is not understood.
+// Strings escape \ " CR LF and TAB as \\ \" \r \n \t. Values of other
+// registry types (hex:..., hex(7):...) exist but read as neither text nor
+// number. Blank lines, lines starting with ";" and any line that is not
+// understood are skipped when reading. Saving keeps every line that no
+// change touched byte for byte (line ends included): a changed value is
+// rewritten on its own line, a deleted one loses its line, new values follow
+// the last line of their key, new keys go to the end.
 #pragma once
 
 #include <cstdint>
@@ -71,26 +76,33 @@ class AccountStore {
 
  private:
   friend class AccountKey;
-  enum class ValueType { kString, kDword };
+  enum class ValueType { kString, kDword, kOther };
   struct Value {
     std::string name;
     ValueType type = ValueType::kString;
     std::string text;
     std::uint32_t number = 0;
+    long line = -1;       // its line in fileLines_; -1 for a value not in the file
+    bool edited = false;  // written since the load: its line is rewritten
   };
   struct Key {
     std::string path;
     std::vector<Value> values;
+    long lastLine = -1;  // the key's last understood line; -1 for a key not in the file
   };
 
   Key* FindKey(const std::string& path);
   const Key* FindKey(const std::string& path) const;
   const Value* FindValue(const std::string& path, const std::string& name) const;
   Key& KeyFor(const std::string& path);
-  void ParseLine(const std::string& line, Key*& current);
+  void ParseLine(const std::string& line, long index, Key*& current);
+  void DropLine(long line);
 
   std::string filePath_;
   std::vector<Key> keys_;
+  // The loaded file as it was, one entry per line with its line end.
+  std::vector<std::string> fileLines_;
+  std::vector<long> droppedLines_;  // lines of deleted values
 };
 
 }  // namespace os

@@ -110,4 +110,57 @@ TEST(AccountStore, MissingFileIsAnEmptyStore) {
   EXPECT_FALSE(unreadable.Load());
 }
 
+// A store that other tools (or the user) also write: whatever it does not
+// change survives a save byte for byte, line ends included.
+TEST(AccountStore, SavingKeepsEveryLineItDoesNotChange) {
+  TempFolder folder;
+  const std::string path = folder.File("accounts.reg");
+  const std::string before =
+      "; written by the mail program\n"
+      "[Software\\Microsoft\\Internet Account Manager\\Accounts\\00000001]\r\n"
+      "  \"Account Name\"=\"Home\"  \r\n"
+      "; the next line is binary data\n"
+      "\"Signature\"=hex:de,ad,be,ef\n"
+      "\"Multi\"=hex(7):41,00,00,00\r\n"
+      "\"SMTP Port\"=dword:0000001a\n"
+      "\"Retired\"=\"x\"\n"
+      "something we do not understand\n"
+      "\r\n"
+      "[Software\\Other]\n"
+      "\"Kept\"=dword:00000001";  // no line end at the very end
+  TempFolder::Write(path, before);
+  AccountStore store(path);
+  ASSERT_TRUE(store.Load());
+  EXPECT_EQ(store.Text(), before) << "a load and save must change nothing";
+
+  auto key = store.OpenKey(kRoot + "\\00000001");
+  ASSERT_TRUE(key);
+  EXPECT_TRUE(key->ValueExists("Signature"));  // there, though neither text nor number
+  EXPECT_EQ(key->ReadString("Signature"), std::nullopt);
+  key->WriteDword("SMTP Port", 2525);
+  key->WriteString("OLD_HOST", "smtp.example.org");
+  EXPECT_TRUE(key->DeleteValue("Retired"));
+  store.CreateKey("Software\\Other").WriteString("Added", "y");
+  store.CreateKey(kRoot + "\\00000002").WriteDword("SMTP Port", 25);
+  ASSERT_TRUE(store.Save());
+
+  EXPECT_EQ(TempFolder::Read(path),
+            "; written by the mail program\n"
+            "[Software\\Microsoft\\Internet Account Manager\\Accounts\\00000001]\r\n"
+            "  \"Account Name\"=\"Home\"  \r\n"
+            "; the next line is binary data\n"
+            "\"Signature\"=hex:de,ad,be,ef\n"
+            "\"Multi\"=hex(7):41,00,00,00\r\n"
+            "\"SMTP Port\"=dword:000009dd\n"
+            "\"OLD_HOST\"=\"smtp.example.org\"\r\n"
+            "something we do not understand\n"
+            "\r\n"
+            "[Software\\Other]\n"
+            "\"Kept\"=dword:00000001\r\n"
+            "\"Added\"=\"y\"\r\n"
+            "\r\n"
+            "[Software\\Microsoft\\Internet Account Manager\\Accounts\\00000002]\r\n"
+            "\"SMTP Port\"=dword:00000019\r\n");
+}
+
 }  // namespace
