@@ -21,6 +21,8 @@ class Fd {
   int get() const { return fd_; }
   explicit operator bool() const { return fd_ >= 0; }
   void reset(int fd = -1);
+  // Gives up ownership: the caller closes the descriptor from now on.
+  int release() { return std::exchange(fd_, -1); }
 
  private:
   int fd_ = -1;
