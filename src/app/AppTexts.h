@@ -6,12 +6,44 @@
 namespace app_text {
 
 inline constexpr char kNoDisplay[] = "No display found: Postwick runs headless.";
+// %1: the display, as DISPLAY or WAYLAND_DISPLAY names it.
+inline constexpr char kDisplaySilent[] = "The display %1 does not answer: Postwick runs headless.";
+
+// The talk between instances. %1: what went wrong, or the file concerned.
+inline constexpr char kNoPrivateFolder[] =
+    "Postwick cannot keep to one running copy: %1. Postwick ends so that no second relay runs unnoticed.";
+inline constexpr char kNoInstanceLock[] =
+    "Postwick cannot create its lock file %1. Postwick ends so that no second relay runs unnoticed.";
+inline constexpr char kNoInstanceChannel[] =
+    "Postwick cannot open its channel %1 for later starts to reach it. "
+    "Postwick ends so that no second relay runs unnoticed.";
+inline constexpr char kInstanceDoesNotAnswer[] =
+    "Another Postwick for the same files is starting or does not answer; try again in a moment.";
 
 // Headless stand-ins for the windows: one line each on standard error.
 inline constexpr char kHeadlessOpen[] = "Open: running headless, there is no window to show.";
 inline constexpr char kHeadlessSendErrorsWarning[] =
     "Warning: many sending errors one after another; outgoing port 25 may be blocked.";
 inline constexpr char kHeadlessDnsWarning[] = "Warning: no DNS server is known; messages cannot be relayed.";
+
+// No tray to show the icon in (stderr and an information box).
+inline constexpr char kNoTray[] =
+    "No system tray was found, so Postwick's icon cannot be shown. Postwick keeps relaying mail and "
+    "shows its icon as soon as a tray appears.";
+
+// A save of the log failed. %1: the log file.
+inline constexpr char kLogSaveFailed[] =
+    "Could not save the log to %1 (the disk may be full or the folder read-only). The records are kept "
+    "in memory and saving is tried again every few seconds.";
+
+// Headless: the listener runs. %1: the port; %2: who may connect; %3: the
+// DNS server in use.
+inline constexpr char kHeadlessListening[] = "Listening on port %1, %2; DNS server: %3.";
+inline constexpr char kFromThisComputerOnly[] = "accepting connections from this computer only";
+inline constexpr char kFromAnyComputer[] = "accepting connections from any computer";
+inline constexpr char kNoDnsServer[] = "none known";
+// Headless: the DNS server in use changed. %1: the new one.
+inline constexpr char kHeadlessDnsServer[] = "DNS server now in use: %1.";
 
 // The listener could not bind a port below 1024 for want of privileges.
 // %1: the port; %2: the settings file.

@@ -3,11 +3,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QStyle>
 #include <QSystemTrayIcon>
 #include <QUrl>
 #include <QWidget>
+#include <cstdio>
 
 #include "app/AppIcons.h"
 #include "app/AppTexts.h"
@@ -23,7 +25,7 @@
 
 namespace {
 
-constexpr int kLogSaveIntervalMs = 5000;
+constexpr int kTrayPollIntervalMs = 2000;
 
 QString Text(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
 
@@ -49,6 +51,7 @@ TDummyForm::TDummyForm(Environment environment, TOperationLog& log, QObject* par
     : QObject(parent), env_(std::move(environment)), log_(log), relay_(log) {
   setObjectName(QStringLiteral("Dummy Form"));
   if (!env_.findSystemDnsServer) env_.findSystemDnsServer = [] { return FindSystemDnsServer(); };
+  if (!env_.trayAvailable) env_.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
   relay_.SetOutboundPort(env_.outboundSmtpPort);
   SetUpTimers();
   CreateActions();
@@ -71,14 +74,18 @@ void TDummyForm::SetUpTimers() {
   SetUpOneShot(sendErrorsWarningTimer_, 1000);
   SetUpOneShot(dnsWarningTimer_, 1000);
   SetUpOneShot(exitTimer_, 100);
-  logSaveTimer_.setInterval(kLogSaveIntervalMs);
+  logSaveTimer_.setInterval(env_.logSaveIntervalMs);
+  trayPollTimer_.setInterval(kTrayPollIntervalMs);
   connect(&startTimer_, &QTimer::timeout, this, [this] { ArmTimer(openAtStartTimer_); });
   connect(&openAtStartTimer_, &QTimer::timeout, this, &TDummyForm::OpenAtStartTimerFired);
   connect(&dnsRedetectTimer_, &QTimer::timeout, this, &TDummyForm::RedetectDnsServer);
   connect(&sendErrorsWarningTimer_, &QTimer::timeout, this, &TDummyForm::sendErrorsWarningRequested);
   connect(&dnsWarningTimer_, &QTimer::timeout, this, &TDummyForm::DnsWarningTimerFired);
   connect(&exitTimer_, &QTimer::timeout, this, &TDummyForm::FormClose);
-  connect(&logSaveTimer_, &QTimer::timeout, this, [this] { log_.SaveIfDirty(env_.paths.LogFile()); });
+  connect(&logSaveTimer_, &QTimer::timeout, this, &TDummyForm::SaveLog);
+  connect(&trayPollTimer_, &QTimer::timeout, this, [this] {
+    if (env_.trayAvailable()) DockTrayIcon();
+  });
 }
 
 void TDummyForm::CreateActions() {
@@ -143,10 +150,15 @@ void TDummyForm::CreateTray() {
   trayIcon_ = std::make_unique<QSystemTrayIcon>(MakeAppIcon(AppIcon::Tray));
   trayIcon_->setObjectName(QStringLiteral("TrayIcon"));
   trayIcon_->setContextMenu(trayMenu_.get());
+  // Trays that speak the StatusNotifierItem protocol report a single click
+  // and never a double-click, so either opens the main window.
   connect(trayIcon_.get(), &QSystemTrayIcon::activated, this,
           [this](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::DoubleClick) RequestOpen();
+            if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger) RequestOpen();
           });
+  // An action's shortcut only counts in a window it belongs to; the tray menu
+  // is none, so the open menu runs the shortcuts it shows itself.
+  trayMenu_->installEventFilter(this);
 }
 
 bool TDummyForm::FormCreate() {
@@ -159,6 +171,9 @@ bool TDummyForm::FormCreate() {
   userDnsServer_ = settings.UserDnsServer;
   listenPort_ = settings.ListenPort;
   relay_.SetLocalOnly(settings.LocalOnly);
+  // An exit signal may arrive while a message above is open; then nothing
+  // more starts.
+  if (closing_) return false;
   bool listening = true;
   if (const std::optional<uint16_t> port = ListeningPortFor(listenPort_)) {
     try {
@@ -173,6 +188,7 @@ bool TDummyForm::FormCreate() {
                             .arg(Text(listenPort_), Text(env_.paths.SettingsFile())));
     listening = false;
   }
+  if (closing_) return listening;
   if (userDnsServer_.empty()) {
     AutodetectDnsServer();
   } else {
@@ -181,9 +197,26 @@ bool TDummyForm::FormCreate() {
   StartTimers();
   if (trayIcon_) {
     trayIcon_->setToolTip(Text(env_.product.ProductName));
-    trayIcon_->show();
+    DockTrayIcon();
   }
+  if (listening) emit listeningStarted();
   return listening;
+}
+
+void TDummyForm::DockTrayIcon() {
+  if (env_.trayAvailable()) {
+    trayPollTimer_.stop();
+    trayIcon_->show();
+    return;
+  }
+  if (trayPollTimer_.isActive()) return;
+  // Without a tray the program would be invisible and unreachable: say so,
+  // and show the icon as soon as a tray appears (a panel started later).
+  const QString text = QString::fromLatin1(app_text::kNoTray);
+  std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+  std::fflush(stderr);
+  trayPollTimer_.start();
+  QTimer::singleShot(0, this, [text] { UserMessages::Information(text); });
 }
 
 void TDummyForm::StartTimers() {
@@ -318,9 +351,46 @@ void TDummyForm::FormClose() {
   closing_ = true;
   dnsRedetectTimer_.stop();
   logSaveTimer_.stop();
+  trayPollTimer_.stop();
   relay_.Shutdown();
-  log_.SaveIfDirty(env_.paths.LogFile());
+  SaveLog();
   if (trayIcon_) trayIcon_->hide();
   emit closed();
-  QCoreApplication::quit();
+  // exit() ends every event loop, those of open message boxes and dialogs
+  // included; quit() would wait for them and does nothing before the main
+  // loop runs.
+  QCoreApplication::exit(0);
+}
+
+void TDummyForm::SaveLog() {
+  if (log_.SaveIfDirty(env_.paths.LogFile())) {
+    logSaveFailureReported_ = false;
+    return;
+  }
+  // The records stay in memory and the next save tries again; the user hears
+  // of it once, not every few seconds.
+  if (logSaveFailureReported_) return;
+  logSaveFailureReported_ = true;
+  const QString text = QString::fromLatin1(app_text::kLogSaveFailed).arg(Text(env_.paths.LogFile()));
+  emit logSaveFailed(text);
+  if (env_.headless) return;
+  if (trayIcon_ && trayIcon_->isVisible() && QSystemTrayIcon::supportsMessages()) {
+    trayIcon_->showMessage(Text(env_.product.ProductName), text, QSystemTrayIcon::Warning);
+  } else {
+    UserMessages::Error(text);
+  }
+}
+
+bool TDummyForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == trayMenu_.get() && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const QKeySequence pressed(key->keyCombination());
+    for (QAction* action : trayMenu_->actions()) {
+      if (action->shortcut().isEmpty() || action->shortcut() != pressed) continue;
+      trayMenu_->close();
+      action->trigger();
+      return true;
+    }
+  }
+  return QObject::eventFilter(watched, event);
 }

@@ -38,6 +38,10 @@ class TDummyForm : public QObject {
     // Port of outbound SMTP connections; tests point it at their fake
     // exchangers.
     int outboundSmtpPort = 25;
+    // Whether the desktop has a tray for the icon now; tests replace it.
+    std::function<bool()> trayAvailable;
+    // How often a changed log is saved while the program runs.
+    int logSaveIntervalMs = 5000;
   };
 
   // The user commands, shown in the tray menu and run by the windows. The
@@ -102,6 +106,12 @@ class TDummyForm : public QObject {
   // Brings the application's most recently active window to the front.
   void BringToFront();
 
+  // True once exit has begun (the listener is down or going down).
+  bool Closed() const { return closing_; }
+  // The tray icon with its menu; null when headless.
+  QSystemTrayIcon* TrayIcon() const { return trayIcon_.get(); }
+  QMenu* TrayMenu() const { return trayMenu_.get(); }
+
   const ProductInfo& Product() const { return env_.product; }
   const AppPaths& Paths() const { return env_.paths; }
   bool Headless() const { return env_.headless; }
@@ -120,6 +130,14 @@ class TDummyForm : public QObject {
   void dnsWarningCloseRequested();
   // Exit has completed: the listener is down and the log saved.
   void closed();
+  // The listener took its port at start; the settings in force say how.
+  void listeningStarted();
+  // The log could not be saved (once until a save succeeds again); its
+  // records stay in memory for the next try.
+  void logSaveFailed(const QString& text);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   struct SettingsState;
@@ -137,6 +155,9 @@ class TDummyForm : public QObject {
   SettingsState Settings() const;
   void EmitIfChanged(const SettingsState& before);
   void FormClose();
+  void SaveLog();
+  // Shows the tray icon, or, without a tray, says so and waits for one.
+  void DockTrayIcon();
   void ReportListenFailure(const std::exception& failure, int port);
   void OpenUrl(const std::string& url);
 
@@ -158,7 +179,9 @@ class TDummyForm : public QObject {
   QTimer dnsWarningTimer_;         // Timer4: 1 s after a received message, DNS warning shown or closed
   int dnsWarningTag_ = 0;          // Timer4's Tag: 1 when the last message had a DNS server
   QTimer exitTimer_;               // Timer5: 100 ms after Exit, close
-  QTimer logSaveTimer_;            // every 5 s, the log to its file when it changed
+  QTimer logSaveTimer_;            // every 5 s, the log to its file when it changed (and retried)
+  QTimer trayPollTimer_;           // every 2 s while there is no tray, looks for one
+  bool logSaveFailureReported_ = false;
   bool closing_ = false;
 };
 

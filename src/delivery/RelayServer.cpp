@@ -1,7 +1,10 @@
 #include "delivery/RelayServer.h"
 
+#include <limits>
+
 #include "delivery/DeliveryEngine.h"
 #include "delivery/MySMTPThread.h"
+#include "platform/DescriptorLimit.h"
 
 RelayServer::RelayServer(TOperationLog& log)
     : log_(log), counters_(std::make_shared<RelayCounters>()), listener_(std::make_unique<LocalServer>()) {
@@ -43,9 +46,18 @@ void RelayServer::SetDnsWarningHook(DnsWarningHook hook) {
   dnsWarningHook_ = std::move(hook);
 }
 
+int RelayServer::ConnectionLimitFor(std::size_t openFileLimit) {
+  if (openFileLimit <= kReservedDescriptors + kDescriptorsPerConnection) return 1;
+  const std::size_t connections = (openFileLimit - kReservedDescriptors) / kDescriptorsPerConnection;
+  return connections > static_cast<std::size_t>(std::numeric_limits<int>::max())
+             ? std::numeric_limits<int>::max()
+             : static_cast<int>(connections);
+}
+
 void RelayServer::Start(const std::string& productName, int port, const std::string& bindIp) {
   listener_->Greeting = {replies::kGreetingCode, {std::string(replies::kGreeting) + productName}};
   listener_->DefaultPort = port;
+  listener_->MaxConnections = ConnectionLimitFor(os::OpenFileLimit());
   counters_->ShuttingDown = false;
   listener_->Bindings.clear();
   if (!bindIp.empty()) listener_->Bindings.push_back({bindIp, port});

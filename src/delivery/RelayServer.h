@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -23,6 +24,17 @@ class RelayServer {
   using DnsWarningHook = std::function<void(int tag)>;
 
   static constexpr int kListenQueue = 32;
+  // Descriptors kept free for the program's own files (the log save) and
+  // its other sockets, whatever the number of connections.
+  static constexpr std::size_t kReservedDescriptors = 64;
+  // A connection holds its own socket, and while it delivers a DNS socket
+  // and an outbound SMTP connection.
+  static constexpr std::size_t kDescriptorsPerConnection = 3;
+
+  // How many connections may be open at once under a limit of open files,
+  // so that every one of them can deliver and the reserve stays free.
+  // Connections over it are told to come back later and closed.
+  static int ConnectionLimitFor(std::size_t openFileLimit);
 
   // Deliveries write their records to log, which must outlive the relay.
   explicit RelayServer(TOperationLog& log);
@@ -54,7 +66,8 @@ class RelayServer {
   TOperationLog& Log() { return log_; }
 
   // Greets with "Welcome to the " + productName and listens on port (all
-  // local IPv4 addresses, or bindIp). Throws the listener's bind failure.
+  // local IPv4 addresses, or bindIp), taking no more connections than the
+  // process's limit of open files allows. Throws the listener's bind failure.
   void Start(const std::string& productName, int port, const std::string& bindIp = "");
   // Sets ShuttingDown, drops the client sockets of every live connection
   // thread so deliveries in progress fail at once, then stops the listener

@@ -6,13 +6,20 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QSystemTrayIcon>
 #include <QTimer>
 
+#include "app/AppTexts.h"
 #include "app/DummyForm.h"
+#include "app/HeadlessReporter.h"
 #include "app/UserMessages.h"
 #include "log/OperationLog.h"
+#include "support/AppProcess.h"
 #include "support/RelayHarness.h"
 #include "support/TempFolder.h"
+#include "support/WriteFailures.h"
 
 using namespace testing_support;
 
@@ -45,14 +52,16 @@ class ControllerTest : public ::testing::Test {
 
   // A controller whose files live in a temporary folder, listening on a
   // free port, with "system DNS" answering what detected_ holds.
-  std::unique_ptr<TDummyForm> MakeController(const std::string& settings) {
+  std::unique_ptr<TDummyForm> MakeController(const std::string& settings, bool headless = true) {
     TempFolder::Write(folder_.File("postwick.opt"), settings);
     TDummyForm::Environment env;
     env.paths = AppPaths(folder_.File("postwick"), folder_.Path());
     env.product.ProductName = "Postwick";
-    env.headless = true;
+    env.headless = headless;
     env.findSystemDnsServer = [this] { return detected_; };
+    env.trayAvailable = [this] { return trayAvailable_; };
     env.outboundSmtpPort = outboundPort_;
+    env.logSaveIntervalMs = logSaveIntervalMs_;
     return std::make_unique<TDummyForm>(std::move(env), log_);
   }
 
@@ -64,15 +73,21 @@ class ControllerTest : public ::testing::Test {
   TOperationLog log_;
   std::string detected_ = "192.0.2.53";
   int outboundPort_ = 25;
+  bool trayAvailable_ = true;
+  int logSaveIntervalMs_ = 5000;
   std::vector<Message> messages_;
 };
 
-const char* kFreePort = "USERPORT=1\r\nPORT=0\r\n";
+// Settings that make the listener take a port that was free a moment ago,
+// followed by more lines.
+std::string FreePortSettings(const std::string& more = "") {
+  return "USERPORT=1\r\nPORT=" + std::to_string(FreeTcpPort()) + "\r\n" + more;
+}
 
 }  // namespace
 
 TEST_F(ControllerTest, Timer4ServesABurstWithTheLastMessagesState) {
-  auto controller = MakeController(kFreePort);
+  auto controller = MakeController(FreePortSettings());
   int shown = 0, closed = 0;
   QObject::connect(controller.get(), &TDummyForm::dnsWarningRequested, [&] { ++shown; });
   QObject::connect(controller.get(), &TDummyForm::dnsWarningCloseRequested, [&] { ++closed; });
@@ -92,7 +107,7 @@ TEST_F(ControllerTest, Timer4ServesABurstWithTheLastMessagesState) {
 
 TEST_F(ControllerTest, ReceivedMessageWithoutDnsServerAsksForTheWarning) {
   detected_ = "";
-  auto controller = MakeController(kFreePort);
+  auto controller = MakeController(FreePortSettings());
   int shown = 0;
   QObject::connect(controller.get(), &TDummyForm::dnsWarningRequested, [&] { ++shown; });
   ASSERT_TRUE(controller->FormCreate());
@@ -104,7 +119,7 @@ TEST_F(ControllerTest, ReceivedMessageWithoutDnsServerAsksForTheWarning) {
 }
 
 TEST_F(ControllerTest, SettingsAtStartAndTheDnsChoice) {
-  auto controller = MakeController("userdns=1\r\ndns=198.51.100.7\r\nUSERPORT=1\r\nPORT=0\r\n");
+  auto controller = MakeController(FreePortSettings("userdns=1\r\ndns=198.51.100.7\r\n"));
   ASSERT_TRUE(controller->FormCreate());
   EXPECT_EQ(controller->UserDnsServer(), "198.51.100.7");
   EXPECT_EQ(controller->ActiveDnsServer(), "198.51.100.7");
@@ -130,13 +145,14 @@ TEST_F(ControllerTest, SettingsAtStartAndTheDnsChoice) {
 }
 
 TEST_F(ControllerTest, StoringThePortTellsTheUserWhatToDo) {
-  auto controller = MakeController("USERPORT=1\r\nPORT=0\r\nFIREWALL=1\r\n");
+  auto controller = MakeController(FreePortSettings("FIREWALL=1\r\n"));
   ASSERT_TRUE(controller->FormCreate());
+  const std::string port = controller->ListenPort();
   int changes = 0;
   QObject::connect(controller.get(), &TDummyForm::settingsChanged, [&] { ++changes; });
   const std::string restart = "You need to restart this SMTP server for the changes to come into force!";
 
-  controller->SavePort("0", true);  // the same port
+  controller->SavePort(port, true);  // the same port
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0].text, restart);
   EXPECT_EQ(changes, 0);
@@ -168,8 +184,7 @@ TEST_F(ControllerTest, ExitDuringADeliveryEndsSoonAndSavesTheLog) {
   world.Exchanger(0).SetScript({{slowData}});
 
   outboundPort_ = world.ExchangerPort();
-  auto controller =
-      MakeController("USERPORT=1\r\nPORT=0\r\nUSERDNS=1\r\nDNS=" + world.Dns().Address() + "\r\n");
+  auto controller = MakeController(FreePortSettings("USERDNS=1\r\nDNS=" + world.Dns().Address() + "\r\n"));
   ASSERT_TRUE(controller->FormCreate());
   bool closed = false;
   QObject::connect(controller.get(), &TDummyForm::closed, [&] { closed = true; });
@@ -193,7 +208,7 @@ TEST_F(ControllerTest, ExitDuringADeliveryEndsSoonAndSavesTheLog) {
 
 TEST_F(ControllerTest, DetectionRepeatsOnlyWhileNoUserServerIsSet) {
   detected_ = "";
-  auto controller = MakeController(kFreePort);
+  auto controller = MakeController(FreePortSettings());
   ASSERT_TRUE(controller->FormCreate());
   EXPECT_EQ(controller->ActiveDnsServer(), "");
   int changes = 0;
@@ -210,4 +225,116 @@ TEST_F(ControllerTest, DetectionRepeatsOnlyWhileNoUserServerIsSet) {
   EXPECT_EQ(controller->ActiveDnsServer(), "198.51.100.2");
   EXPECT_EQ(controller->DetectedDnsServer(), "192.0.2.1")
       << "no detection runs while the user's server is set";
+}
+
+// Without a tray the program would be invisible: the user is told, and the
+// icon appears once a tray does (a panel that starts after the program).
+TEST_F(ControllerTest, WithoutATrayTheUserIsToldAndTheIconDocksLater) {
+  trayAvailable_ = false;
+  auto controller = MakeController(FreePortSettings(), /*headless=*/false);
+  ASSERT_TRUE(controller->FormCreate());
+  ASSERT_NE(controller->TrayIcon(), nullptr);
+  EXPECT_TRUE(ProcessEventsUntil([&] { return !messages_.empty(); }, 1000));
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0].text, app_text::kNoTray);
+  EXPECT_FALSE(controller->TrayIcon()->isVisible());
+
+  trayAvailable_ = true;
+  EXPECT_TRUE(ProcessEventsUntil([&] { return controller->TrayIcon()->isVisible(); }, 4000));
+  EXPECT_EQ(messages_.size(), 1u) << "said once";
+}
+
+// StatusNotifierItem trays only report single clicks; and the tray menu is
+// no window of its own, so it runs the shortcuts it shows.
+TEST_F(ControllerTest, ASingleClickOpensAndTheOpenMenuRunsItsShortcuts) {
+  auto controller = MakeController(FreePortSettings(), /*headless=*/false);
+  ASSERT_TRUE(controller->FormCreate());
+  int opened = 0, logViewers = 0;
+  QObject::connect(controller.get(), &TDummyForm::showMainWindowRequested, [&] { ++opened; });
+  QObject::connect(controller.get(), &TDummyForm::showLogViewerRequested, [&] { ++logViewers; });
+  for (const auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick}) {
+    emit controller->TrayIcon()->activated(reason);
+  }
+  EXPECT_EQ(opened, 2);
+  emit controller->TrayIcon()->activated(QSystemTrayIcon::Context);
+  EXPECT_EQ(opened, 2) << "the right button only shows the menu";
+
+  QMenu* menu = controller->TrayMenu();
+  menu->popup(QPoint(10, 10));
+  ASSERT_TRUE(ProcessEventsUntil([&] { return menu->isVisible(); }, 2000));
+  QKeyEvent ctrlL(QEvent::KeyPress, Qt::Key_L, Qt::ControlModifier);
+  QCoreApplication::sendEvent(menu, &ctrlL);
+  EXPECT_EQ(logViewers, 1);
+  EXPECT_TRUE(ProcessEventsUntil([&] { return !menu->isVisible(); }, 2000)) << "the menu closes";
+}
+
+// A save that fails (a full disk here) is said once, keeps the records and
+// is tried again; after a save that works, a new failure is said again.
+TEST_F(ControllerTest, AFailedLogSaveIsSaidOnceAndTriedAgain) {
+  logSaveIntervalMs_ = 50;
+  auto controller = MakeController(FreePortSettings());
+  ASSERT_TRUE(controller->FormCreate());
+  std::vector<std::string> said;
+  QObject::connect(controller.get(), &TDummyForm::logSaveFailed,
+                   [&](const QString& text) { said.push_back(text.toStdString()); });
+  const std::string logFile = folder_.File("postwick.log");
+  {
+    FileSizeLimit full(8);
+    log_.WriteLogRecord(false, true, "a@first.test", "First", "Unable to send");
+    ProcessEventsFor(400);
+  }
+  ASSERT_EQ(said.size(), 1u);
+  EXPECT_NE(said[0].find(logFile), std::string::npos) << said[0];
+  EXPECT_TRUE(log_.Dirty());
+  EXPECT_TRUE(
+      ProcessEventsUntil([&] { return TempFolder::Read(logFile).find("First") != std::string::npos; }, 2000))
+      << "the kept records are saved once the disk has room";
+
+  {
+    FileSizeLimit full(8);
+    log_.WriteLogRecord(false, true, "b@second.test", "Second", "Unable to send");
+    ProcessEventsFor(300);
+  }
+  EXPECT_EQ(said.size(), 2u);
+}
+
+// Headless, the program says where it listens and which DNS server it uses,
+// and again whenever that server changes.
+TEST_F(ControllerTest, HeadlessLinesForListeningAndEachNewDnsServer) {
+  detected_ = "192.0.2.1";
+  auto controller = MakeController(FreePortSettings("FIREWALL=0\r\n"));
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+  ReportOnStandardError(*controller, out);
+  ASSERT_TRUE(controller->FormCreate());
+  detected_ = "192.0.2.2";
+  EXPECT_TRUE(ProcessEventsUntil([&] { return controller->ActiveDnsServer() == "192.0.2.2"; }, 4000));
+  controller->SaveDNS("198.51.100.7");
+  controller->SavePort(controller->ListenPort(), false);  // no DNS change: no line
+
+  std::rewind(out);
+  std::string text;
+  for (int c = std::fgetc(out); c != EOF; c = std::fgetc(out)) text += static_cast<char>(c);
+  std::fclose(out);
+  EXPECT_EQ(text, "Listening on port " + controller->ListenPort() +
+                      ", accepting connections from any computer; DNS server: 192.0.2.1.\n"
+                      "DNS server now in use: 192.0.2.2.\n"
+                      "DNS server now in use: 198.51.100.7.\n");
+}
+
+TEST_F(ControllerTest, ABadPortIsRefusedAndAHugeSettingsFileIsReported) {
+  auto controller = MakeController(FreePortSettings("FIREWALL=1\r\n" + std::string(2 * 1024 * 1024, 'x')));
+  ASSERT_TRUE(controller->FormCreate());
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0].kind, UserMessages::Kind::Error);
+  EXPECT_NE(messages_[0].text.find("too large"), std::string::npos) << messages_[0].text;
+
+  messages_.clear();
+  const std::string port = controller->ListenPort();
+  controller->SavePort("70000", false);
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0].kind, UserMessages::Kind::Error);
+  EXPECT_NE(messages_[0].text.find("\"70000\""), std::string::npos) << messages_[0].text;
+  EXPECT_EQ(controller->ListenPort(), port);
+  EXPECT_TRUE(controller->LocalOnly()) << "a refused store changes nothing";
 }
