@@ -3,13 +3,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <csignal>
-
 #include <QSocketNotifier>
+#include <csignal>
 
 namespace {
 
 int signalPipe[2] = {-1, -1};
+
+constexpr int kExitSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 // Only async-signal-safe work here: one byte into the pipe.
 void OnSignal(int) {
@@ -31,9 +32,18 @@ ExitSignals::ExitSignals(QObject* parent) : QObject(parent) {
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+  for (std::size_t i = 0; i < std::size(kExitSignals); ++i) {
+    const int signal = kExitSignals[i];
+    sigaction(signal, nullptr, &previous_[i]);
+    // A hang-up or an interrupt ignored when the program started stays
+    // ignored: that is how nohup and background jobs of a shell keep a
+    // program running after its terminal goes. SIGTERM always ends it.
+    if (signal != SIGTERM && previous_[i].sa_handler == SIG_IGN) continue;
+    sigaction(signal, &action, nullptr);
+  }
 }
 
 ExitSignals::~ExitSignals() {
-  for (int signal : {SIGTERM, SIGINT, SIGHUP}) std::signal(signal, SIG_DFL);
+  for (std::size_t i = 0; i < std::size(kExitSignals); ++i)
+    sigaction(kExitSignals[i], &previous_[i], nullptr);
 }

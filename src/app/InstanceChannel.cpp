@@ -1,51 +1,21 @@
 #include "app/InstanceChannel.h"
 
-#include <unistd.h>
-
-#include <QCryptographicHash>
 #include <QLocalSocket>
+
+#include "app/InstanceLink.h"
 
 namespace {
 
-constexpr int kWaitMs = 3000;
-
-QByteArray Encode(const InstanceMessage& message) {
-  return QByteArray(message.name) + ' ' + QByteArray::number(message.wParam) + ' ' +
-         QByteArray::number(message.lParam) + '\n';
-}
+constexpr qint64 kMaxLine = 256;
 
 }  // namespace
 
-InstanceChannel::InstanceChannel(const QString& channelKey, QObject* parent) : QObject(parent) {
-  const QByteArray keyHash = QCryptographicHash::hash(channelKey.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
-  name_ = QStringLiteral("Postwick-%1-%2").arg(getuid()).arg(QString::fromLatin1(keyHash));
-  server_.setSocketOptions(QLocalServer::UserAccessOption);
+InstanceChannel::InstanceChannel(os::Fd listening, QObject* parent) : QObject(parent) {
   connect(&server_, &QLocalServer::newConnection, this, &InstanceChannel::HandleConnection);
-}
-
-bool InstanceChannel::AnotherInstanceRuns() const {
-  QLocalSocket probe;
-  probe.connectToServer(name_);
-  return probe.waitForConnected(kWaitMs);
-}
-
-bool InstanceChannel::Listen() {
-  if (server_.listen(name_)) return true;
-  QLocalServer::removeServer(name_);  // a socket file left by a crashed instance
-  return server_.listen(name_);
-}
-
-bool InstanceChannel::Send(const InstanceMessage& message) const {
-  QLocalSocket socket;
-  socket.connectToServer(name_);
-  if (!socket.waitForConnected(kWaitMs)) return false;
-  socket.write(Encode(message));
-  if (!socket.waitForBytesWritten(kWaitMs)) return false;
-  // The running instance answers once it has handled the message.
-  while (!socket.canReadLine()) {
-    if (!socket.waitForReadyRead(kWaitMs)) return false;
+  const int fd = listening.get();
+  if (fd >= 0 && server_.listen(fd)) {
+    (void)listening.release();  // the server closes it from now on
   }
-  return true;
 }
 
 void InstanceChannel::HandleConnection() {
@@ -53,18 +23,25 @@ void InstanceChannel::HandleConnection() {
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
       while (socket->canReadLine()) {
-        const QByteArray line = socket->readLine(256).trimmed();
+        const QByteArray line = socket->readLine(kMaxLine).trimmed();
         Dispatch(line);
         socket->write("done\n");
         socket->flush();
       }
-      if (socket->bytesAvailable() > 256) socket->abort();  // not one of ours
+      if (socket->bytesAvailable() > kMaxLine) socket->abort();  // not one of ours
     });
   }
 }
 
 void InstanceChannel::Dispatch(const QByteArray& line) {
-  if (line == Encode(kRestoreMessage).trimmed()) emit restoreRequested();
-  else if (line == Encode(kCloseMessage).trimmed()) emit closeRequested();
-  else if (line == Encode(kOpenMessage).trimmed()) emit openRequested();
+  const auto matches = [&line](const InstanceMessage& message) {
+    return line == QByteArray::fromStdString(EncodeInstanceMessage(message));
+  };
+  if (matches(kRestoreMessage)) {
+    emit restoreRequested();
+  } else if (matches(kCloseMessage)) {
+    emit closeRequested();
+  } else if (matches(kOpenMessage)) {
+    emit openRequested();
+  }
 }

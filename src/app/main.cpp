@@ -1,29 +1,80 @@
-// Entry point: module initialisation (log, product information), the
-// single-instance rule with the "open" and "close" arguments, then the
-// controller on a desktop or, without a display, headless.
+// Entry point: the single-instance rule with the "open" and "close"
+// arguments (no display needed for either), module initialisation (log,
+// product information), then the controller on a desktop or, without a
+// display that answers, headless.
+#include <unistd.h>
+
 #include <QApplication>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/AppTexts.h"
+#include "app/DisplayProbe.h"
 #include "app/DummyForm.h"
 #include "app/ExitSignals.h"
 #include "app/HeadlessReporter.h"
 #include "app/InstanceChannel.h"
+#include "app/InstanceLink.h"
+#include "app/LastSave.h"
+#include "app/QtMessages.h"
 #include "app/UserMessages.h"
 #include "core/AppPaths.h"
 #include "core/CommandLine.h"
 #include "core/ProductInfoFile.h"
 #include "log/OperationLog.h"
+#include "platform/DescriptorLimit.h"
+#include "platform/PrivateFolder.h"
 
 namespace {
 
 // How long "close" waits after asking the running instance to exit.
 constexpr auto kCloseWait = std::chrono::milliseconds(8000);
+// How long a hand-over waits for the running instance, which may be starting.
+constexpr auto kHandOverWait = std::chrono::milliseconds(5000);
+// How long a display may take to answer before the program runs headless.
+constexpr auto kDisplayAnswerLimit = std::chrono::milliseconds(2000);
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? std::string() : std::string(value);
+}
+
+void SayOnStandardError(const std::string& text) {
+  std::fprintf(stderr, "%s\n", text.c_str());
+  std::fflush(stderr);
+}
+
+// Hands a request to the running instance; the exit code of this one.
+int HandOver(const InstanceLink& link, const InstanceMessage& message) {
+  if (link.Send(message, kHandOverWait)) return 0;
+  SayOnStandardError(app_text::kInstanceDoesNotAnswer);
+  return 1;
+}
+
+// Whether the program runs headless: asked for, or no display answers.
+// Qt's platform is set to match; a desktop run keeps "offscreen" as the last
+// platform to try, so that a display failing after the check still gives a
+// headless program instead of an aborted one.
+bool DecideHeadless(bool askedHeadless) {
+  bool headless = askedHeadless;
+  if (!headless) {
+    const DisplayCheck check = CheckDisplay(kDisplayAnswerLimit);
+    if (check.state == DisplayCheck::State::kNone) SayOnStandardError(app_text::kNoDisplay);
+    if (check.state == DisplayCheck::State::kSilent)
+      SayOnStandardError(QString::fromLatin1(app_text::kDisplaySilent)
+                             .arg(QString::fromLocal8Bit(check.display.c_str()))
+                             .toStdString());
+    headless = check.state != DisplayCheck::State::kUsable;
+  }
+  qputenv("QT_QPA_PLATFORM",
+          headless ? QByteArray("offscreen") : QByteArray::fromStdString(PlatformsToTry()));
+  return headless;
+}
 
 // Runs the controller until it exits; the exit code of the program.
 int RunController(TDummyForm& controller, QApplication& app, InstanceChannel& channel) {
@@ -33,56 +84,88 @@ int RunController(TDummyForm& controller, QApplication& app, InstanceChannel& ch
   ExitSignals exitSignals;
   QObject::connect(&exitSignals, &ExitSignals::exitRequested, &controller, &TDummyForm::RequestExit);
   if (controller.Headless()) ReportOnStandardError(controller);
-  return controller.FormCreate() ? app.exec() : 1;
+  if (!controller.FormCreate()) return 1;
+  // An exit requested while a start-up message was open has happened already.
+  return controller.Closed() ? 0 : app.exec();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
-  CommandLine commandLine = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-  if (!commandLine.headless && !DisplayAvailable()) {
-    std::fprintf(stderr, "%s\n", app_text::kNoDisplay);
-    commandLine.headless = true;
-  }
-
-  // Module initialisation, before any window exists.
+  const CommandLine commandLine = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  InstallQtMessageFilter(commandLine.verbose);
   const AppPaths paths(AppPaths::CurrentExecutablePath(), commandLine.dataDir);
-  TOperationLog log;
-  log.Load(paths.LogFile());
-  TDummyForm::Environment env;
-  env.paths = paths;
-  env.headless = commandLine.headless;
-  env.product = LoadProductInfo(paths.ProductInfoFile());
 
-  // Actions need a GUI application; a headless run gets one on the
-  // offscreen platform, so the controller is the same in both.
-  if (env.headless) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  app.setQuitOnLastWindowClosed(false);
-  QCoreApplication::setApplicationName(QString::fromLocal8Bit(env.product.ProductName.c_str()));
-  UserMessages::SetHeadless(env.headless);
-
-  InstanceChannel channel(QString::fromLocal8Bit(paths.FilesFolder().c_str()));
-  const bool anotherRuns = channel.AnotherInstanceRuns();
+  // One instance per user and data folder; "open" and "close" are handed to
+  // it without any window system.
+  const os::PrivateFolderChoice runtime =
+      os::ChoosePrivateFolder(Environment("XDG_RUNTIME_DIR"), "/tmp", ::getuid());
+  if (runtime.folder.empty()) {
+    SayOnStandardError(QString::fromLatin1(app_text::kNoPrivateFolder)
+                           .arg(QString::fromLocal8Bit(runtime.problem.c_str()))
+                           .toStdString());
+    return 1;
+  }
+  InstanceLink link(runtime.folder, paths.FilesFolder());
+  const InstanceLink::Role role = link.Claim();
+  if (role == InstanceLink::Role::kFailed) {
+    SayOnStandardError(QString::fromLatin1(app_text::kNoInstanceLock)
+                           .arg(QString::fromLocal8Bit(link.LockPath().c_str()))
+                           .toStdString());
+    return 1;
+  }
+  const bool anotherRuns = role == InstanceLink::Role::kSecond;
+  bool openAtStart = false;
   switch (StartStepFor(commandLine.command, anotherRuns)) {
     case StartStep::Close:
-      if (anotherRuns) channel.Send(kCloseMessage);
+      if (anotherRuns) link.Send(kCloseMessage, kHandOverWait);
       std::this_thread::sleep_for(kCloseWait);
       return 0;
     case StartStep::HandOverOpen:
-      channel.Send(kOpenMessage);
-      return 0;
+      return HandOver(link, kOpenMessage);
     case StartStep::HandOverRestore:
-      channel.Send(kRestoreMessage);
-      return 0;
+      return HandOver(link, kRestoreMessage);
     case StartStep::RunAndOpen:
-      env.openAtStart = true;
+      openAtStart = true;
       break;
     case StartStep::Run:
       break;
   }
-  channel.Listen();
+  // Never run without the channel: a later start could not find this one.
+  os::Fd listening = link.Listen();
+  if (!listening) {
+    SayOnStandardError(QString::fromLatin1(app_text::kNoInstanceChannel)
+                           .arg(QString::fromLocal8Bit(link.SocketPath().c_str()))
+                           .toStdString());
+    return 1;
+  }
+
+  // Idle connections must not use up the descriptors the relay needs.
+  os::RaiseOpenFileLimit();
+  const std::string platformAsked = Environment("QT_QPA_PLATFORM");
+  bool headless = DecideHeadless(commandLine.headless);
+
+  // Module initialisation, before any window exists.
+  TOperationLog log;
+  log.Load(paths.LogFile());
+  const LastSave lastSave(log, paths.LogFile());
+  TDummyForm::Environment env;
+  env.paths = paths;
+  env.product = LoadProductInfo(paths.ProductInfoFile());
+  env.openAtStart = openAtStart;
+
+  QApplication app(argc, argv);
+  app.setQuitOnLastWindowClosed(false);
+  if (!headless && QGuiApplication::platformName() == QLatin1String("offscreen") &&
+      platformAsked.rfind("offscreen", 0) != 0) {
+    SayOnStandardError(app_text::kNoDisplay);  // the display failed after all
+    headless = true;
+  }
+  env.headless = headless;
+  QCoreApplication::setApplicationName(QString::fromLocal8Bit(env.product.ProductName.c_str()));
+  UserMessages::SetHeadless(headless);
+  InstanceChannel channel(std::move(listening));
 
   int exitCode = 0;
   {

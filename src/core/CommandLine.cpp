@@ -4,15 +4,6 @@
 
 #include "core/AppPaths.h"
 
-namespace {
-
-bool VariableSet(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0';
-}
-
-}  // namespace
-
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   CommandLine line;
   line.dataDir = AppPaths::DataDirFrom(args);
@@ -20,17 +11,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   for (const std::string& arg : AppPaths::WithoutDataDirOption(args)) {
     if (arg == "--headless") {
       line.headless = true;
+    } else if (arg == "--verbose") {
+      line.verbose = true;
     } else if (!commandSeen) {
       line.command = arg;
       commandSeen = true;
     }
   }
   return line;
-}
-
-bool DisplayAvailable() {
-  return VariableSet("QT_QPA_PLATFORM") || std::getenv("DISPLAY") != nullptr ||
-         std::getenv("WAYLAND_DISPLAY") != nullptr;
 }
 
 StartStep StartStepFor(const std::string& command, bool anotherInstanceRuns) {

@@ -7,6 +7,7 @@
 
 struct CommandLine {
   bool headless = false;  // --headless
+  bool verbose = false;   // --verbose: Qt's own messages too
   std::string dataDir;    // --data-dir DIR, else POSTWICK_DATA_DIR, else empty
   // The first argument that is no option: "open", "close" or anything else
   // (compared exactly, so "Open" is no command).
@@ -15,10 +16,6 @@ struct CommandLine {
 
 // args: the arguments after the program's name.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
-
-// True when a window system can be reached (a Qt platform is named, or an
-// X11 or Wayland display is set).
-bool DisplayAvailable();
 
 // What a start does, from its command and whether another instance runs.
 enum class StartStep {

@@ -11,9 +11,9 @@
 
 #include "platform/TcpListener.h"
 #include "support/AppProcess.h"
-#include "support/Timing.h"
 #include "support/RelayHarness.h"
 #include "support/TempFolder.h"
+#include "support/Timing.h"
 
 using namespace testing_support;
 using namespace std::chrono_literals;
@@ -131,4 +131,44 @@ TEST_F(InstanceTest, TakenPortIsReportedAndTheProgramEnds) {
   EXPECT_NE(program.Errors().find("Error: Could not bind socket. Address and port are already in use."),
             std::string::npos)
       << program.Errors();
+}
+
+// Starts at the same moment: exactly one relay runs, and it keeps the
+// channel that later starts reach it through. The race is narrow, so a few
+// starts at once, a dozen times.
+TEST_F(InstanceTest, SimultaneousStartsLeaveOneInstanceThatKeepsItsChannel) {
+  constexpr int kStartsAtOnce = 6;
+  for (int round = 0; round < 12; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    std::vector<std::unique_ptr<Program>> starts;
+    for (int i = 0; i < kStartsAtOnce; ++i)
+      starts.push_back(std::make_unique<Program>(folder_.Path(), std::vector<std::string>{}));
+    const auto ended = [&] {
+      int count = 0;
+      for (auto& start : starts) count += start->WaitForExit(0ms).has_value() ? 1 : 0;
+      return count;
+    };
+    ASSERT_TRUE(Eventually([&] { return ended() == kStartsAtOnce - 1; }, 10s))
+        << ended() << " of " << kStartsAtOnce << " ended; all but one must hand over and end";
+    Program* survivor = nullptr;
+    for (auto& start : starts) {
+      if (const auto code = start->WaitForExit(0ms)) {
+        EXPECT_EQ(code, 0) << start->Errors();
+      } else {
+        survivor = start.get();
+      }
+    }
+    ASSERT_NE(survivor, nullptr);
+    ASSERT_TRUE(Eventually([&] { return Greets(port_); }, 10s)) << survivor->Errors();
+
+    const std::size_t shownBefore = survivor->Errors().size();
+    Program later(folder_.Path(), {"open"});
+    EXPECT_EQ(later.WaitForExit(8s), 0) << later.Errors();
+    EXPECT_TRUE(Eventually(
+        [&] { return survivor->Errors().find("Open: running headless", shownBefore) != std::string::npos; },
+        3s))
+        << "the survivor lost its channel";
+    survivor->Signal(SIGTERM);
+    EXPECT_EQ(survivor->WaitForExit(5s), 0);
+  }
 }

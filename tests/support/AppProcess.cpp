@@ -62,8 +62,24 @@ std::optional<std::string> WaitForGreeting(uint16_t port, std::chrono::milliseco
   return std::nullopt;
 }
 
+namespace {
+
+// This process's environment with the changes applied.
+std::vector<std::string> ChangedEnvironment(const std::vector<std::string>& changes) {
+  std::vector<std::string> result;
+  for (char** entry = environ; *entry != nullptr; ++entry) result.emplace_back(*entry);
+  for (const std::string& change : changes) {
+    const std::string name = change.substr(0, change.find('='));
+    std::erase_if(result, [&](const std::string& entry) { return entry.rfind(name + "=", 0) == 0; });
+    if (change.find('=') != std::string::npos) result.push_back(change);
+  }
+  return result;
+}
+
+}  // namespace
+
 AppProcess::AppProcess(const std::string& executable, const std::vector<std::string>& args,
-                       const std::string& errorFile) {
+                       const std::string& errorFile, const std::vector<std::string>& environment) {
   std::vector<std::string> words{executable};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -74,7 +90,11 @@ AppProcess::AppProcess(const std::string& executable, const std::vector<std::str
   if (!errorFile.empty())
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
-  const int rc = posix_spawn(&pid_, executable.c_str(), &actions, nullptr, argv.data(), environ);
+  std::vector<std::string> variables = ChangedEnvironment(environment);
+  std::vector<char*> envp;
+  for (auto& variable : variables) envp.push_back(variable.data());
+  envp.push_back(nullptr);
+  const int rc = posix_spawn(&pid_, executable.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) throw std::runtime_error("could not start " + executable);
 }
