@@ -55,21 +55,23 @@ TEST_F(FixedZone, ProcessHeadersFillsEveryField) {
       "Organization: Org",
       "Return-Receipt-To: r@x",
       "References: <0@x>",
-      "Reply-To: rt@x, =?ISO-8859-1?Q?Not_decoded?= <rt2@x>",
+      "Reply-To: rt@x, =?ISO-8859-2?Q?Pawe=B3?= <rt2@x>",
       "Date: Tue, 7 Dec 2004 10:01:02 +0100",
-      "Sender: s@x",
+      "Sender: =?UTF-8?Q?J=C3=B6rg?= <s@x>",
       "X-Priority: 1 (Highest)",
   });
   message.BccList.Add().Address = "kept@x";
   message.ProcessHeaders();
 
   EXPECT_EQ(message.From.Name, "J\xf6rg M\xfcller");
+  EXPECT_EQ(message.From.NameCharset, "ISO-8859-1");
   EXPECT_EQ(message.From.Address, "jm@x.de");
   EXPECT_EQ(Rendered(message.Recipients), (std::vector<std::string>{"a@b.c", "\"Smith, John\" <js@x.com>"}));
   ASSERT_EQ(message.CCList.Count(), 1);  // the decoded quote and comma stay in the name
   EXPECT_EQ(message.CCList[0].Name, "\"Quote,");
   EXPECT_EQ(message.CCList[0].Address, "q@x");
   EXPECT_EQ(message.Subject, "Hello world");
+  EXPECT_EQ(message.SubjectCharset, "");
   EXPECT_EQ(message.ContentType, "text/plain; charset=\"iso-8859-1\"; format=flowed");
   EXPECT_EQ(message.CharSet, "ISO-8859-1");
   EXPECT_EQ(message.ContentTransferEncoding, "8bit");
@@ -80,9 +82,12 @@ TEST_F(FixedZone, ProcessHeadersFillsEveryField) {
   EXPECT_EQ(message.ReceiptRecipient.Address, "r@x");
   EXPECT_EQ(message.References, "<0@x>");
   ASSERT_EQ(message.ReplyTo.Count(), 2);
-  EXPECT_EQ(message.ReplyTo[1].Name, "=?ISO-8859-1?Q?Not_decoded?=");
+  EXPECT_EQ(message.ReplyTo[1].Name, "Pawe\xb3");  // Reply-To and Sender are decoded like From
+  EXPECT_EQ(message.ReplyTo[1].NameCharset, "ISO-8859-2");
   EXPECT_EQ(Format(message.Date), "2004-12-07 11:01:02");
   EXPECT_EQ(message.Sender.Address, "s@x");
+  EXPECT_EQ(message.Sender.Name, "J\xc3\xb6rg");
+  EXPECT_EQ(message.Sender.NameCharset, "UTF-8");
   EXPECT_EQ(message.Priority, mpHighest);
   EXPECT_EQ(message.BccList.Count(), 1);
 }
@@ -216,29 +221,47 @@ TEST_F(FixedZone, UnreadableDatesAreRefusedAndLeaveZero) {
   }
 }
 
-TEST(DecodeHeader, DecodesIsoAndWindowsWordsOnly) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"plain text", "plain text"},
-      {"=?ISO-8859-1?Q?Caf=E9_au_lait?=", "Caf\xe9 au lait"},
-      {"=?iso-8859-1?q?a=3Db=3?=", "a=b=3"},  // "=" without two hex digits is copied
-      {"=?ISO-8859-1?Q?=4a=4B?=", "JK"},
-      {"=?WINDOWS-1252?B?SGVsbG8=?=", "Hello"},
-      {"=?ISO-8859-1?B?QUJD?=", "ABC"},
-      {"=?ISO-8859-1?B?QUI?=", "AB"},  // a short last group
-      {"=?UTF-8?B?SGVsbG8=?=", "=?UTF-8?B?SGVsbG8=?="},
-      {"=?ISO-8859-1?X?abc?=", "=?ISO-8859-1?X?abc?="},
-      {"=?ISO-8859-1?Q?unterminated", "=?ISO-8859-1?Q?unterminated"},
-      {"=?ISO", "=?ISO"},
-      {"Re: =?ISO-8859-1?Q?a?= =?ISO-8859-1?Q?b?=\t=?ISO-8859-1?Q?c?= d", "Re: abc d"},
-      {"=?ISO-8859-1?Q?a?=  x =?UTF-8?Q?y?=", "a  x =?UTF-8?Q?y?="},
-      {"=?ISO-8859-1?Q?a?= =?UTF-8?Q?y?=", "a =?UTF-8?Q?y?="},
-      {"=?ISO-8859-1?Q?a=00b?=", "ab"},
-      {std::string("x\0y", 3), "xy"},
-      {"=?ISO-2022-JP?B?GyRCJCIbKEI=?=", "\x82\xa0"},
-      {"=?iso-2022-jp?B?QRskQjAhGyhCWhsoSTEbKEI=?=", "A\x88\x9fZ\xb1"},
-      {"=?ISO-8859-1?B?GyRCJCIbKEI=?=", "\x1b$B$\"\x1b(B"},  // other charsets: bytes as they are
+// The decoded text and the charset it is in: one charset's words keep their
+// bytes; words of several charsets meet in UTF-8.
+TEST(DecodeHeader, DecodesIsoWindowsAndUtf8WordsWithTheirCharset) {
+  const struct {
+    std::string text, decoded, charset;
+  } cases[] = {
+      {"plain text", "plain text", ""},
+      {"=?ISO-8859-1?Q?Caf=E9_au_lait?=", "Caf\xe9 au lait", "ISO-8859-1"},
+      {"=?iso-8859-1?q?a=3Db=3?=", "a=b=3", "ISO-8859-1"},  // "=" without two hex digits is copied
+      {"=?ISO-8859-1?Q?=4a=4B?=", "JK", "ISO-8859-1"},
+      {"=?WINDOWS-1252?B?SGVsbG8=?=", "Hello", "WINDOWS-1252"},
+      {"=?ISO-8859-1?B?QUJD?=", "ABC", "ISO-8859-1"},
+      {"=?ISO-8859-1?B?QUI?=", "AB", "ISO-8859-1"},  // a short last group
+      {"=?UTF-8?B?SGVsbG8=?=", "Hello", "UTF-8"},
+      {"=?utf-8?Q?J=C3=B6rg?=", "J\xc3\xb6rg", "UTF-8"},
+      {"=?KOI8-R?B?SGVsbG8=?=", "=?KOI8-R?B?SGVsbG8=?=", ""},  // other charsets stay encoded
+      {"=?ISO-8859-1?X?abc?=", "=?ISO-8859-1?X?abc?=", ""},
+      {"=?ISO-8859-1?Q?unterminated", "=?ISO-8859-1?Q?unterminated", ""},
+      {"=?ISO", "=?ISO", ""},
+      {"Re: =?ISO-8859-1?Q?a?= =?ISO-8859-1?Q?b?=\t=?ISO-8859-1?Q?c?= d", "Re: abc d", "ISO-8859-1"},
+      {"=?iso-8859-2?q?a?= =?ISO-8859-2*pl?Q?b?=", "ab", "ISO-8859-2"},  // one charset, however written
+      {"=?ISO-8859-1?Q?a?=  x =?UTF-8?Q?y?=", "a  x y", "UTF-8"},
+      {"=?ISO-8859-2?Q?Pawe=B3?= =?WINDOWS-1252?Q?_=93hi=94?=", "Pawe\xc5\x82 \xe2\x80\x9chi\xe2\x80\x9d",
+       "UTF-8"},
+      {"=?ISO-8859-1?Q?a=00b?=", "ab", "ISO-8859-1"},
+      {std::string("x\0y", 3), "xy", ""},
+      {"=?ISO-2022-JP?B?GyRCJCIbKEI=?=", "\x82\xa0", "ISO-2022-JP"},  // JIS becomes Shift-JIS
+      {"=?iso-2022-jp?B?QRskQjAhGyhCWhsoSTEbKEI=?=", "A\x88\x9fZ\xb1", "ISO-2022-JP"},
+      {"=?ISO-2022-JP?B?GyRCJCIbKEI=?= =?UTF-8?Q?=C3=A9?=", "\xe3\x81\x82\xc3\xa9", "UTF-8"},
+      {"=?ISO-8859-1?B?GyRCJCIbKEI=?=", "\x1b$B$\"\x1b(B",
+       "ISO-8859-1"},  // other charsets: bytes as they are
+      // A mix that cannot all be converted keeps its bytes and gets no label.
+      {"=?ISO-8859-1?Q?=E9?= =?UTF-8?Q?=FF?=", "\xe9\xff", ""},
+      {"=?ISO-NONE?Q?a?= =?UTF-8?Q?b?=", "ab", ""},
   };
-  for (const auto& [text, expected] : cases) EXPECT_EQ(DecodeHeader(text), expected) << text;
+  for (const auto& c : cases) {
+    const TDecodedText decoded = DecodeHeaderText(c.text);
+    EXPECT_EQ(decoded.Text, c.decoded) << c.text;
+    EXPECT_EQ(decoded.Charset, c.charset) << c.text;
+    EXPECT_EQ(DecodeHeader(c.text), c.decoded) << c.text;
+  }
 }
 
 }  // namespace
