@@ -86,7 +86,7 @@ class DataText {
  public:
   static constexpr std::size_t kPiece = 64 * 1024;
 
-  explicit DataText(const MessageWriter::Sink& sink) : sink_(sink) { buffer_.reserve(kPiece + 1024); }
+  explicit DataText(const MessageWriter::Sink& sink) : sink_(sink) {}
 
   // A header line: what follows a break inside it is a continuation line,
   // so it stays part of the same header; empty pieces are dropped, as an

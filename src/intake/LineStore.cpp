@@ -100,6 +100,11 @@ void LineStore::clear() {
   count_ = 0;
 }
 
+void LineStore::assign(std::size_t count, std::string_view line) {
+  clear();
+  for (std::size_t i = 0; i < count; ++i) push_back(line);
+}
+
 std::size_t LineStore::BytesHeld() const {
   std::size_t bytes = blocks_.capacity() * sizeof(Block);
   for (const Block& block : blocks_) bytes += block.Capacity();

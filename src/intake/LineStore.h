@@ -34,6 +34,8 @@ class LineStore {
   // is stored as the lines between them, as a reader of the text sees it.
   void push_back(std::string_view line);
   void clear();  // drops every line and gives the memory back
+  // Replaces the lines by `count` copies of one line.
+  void assign(std::size_t count, std::string_view line);
 
   std::size_t size() const { return count_; }
   bool empty() const { return count_ == 0; }

@@ -64,6 +64,8 @@ TEST(LineStore, CopiesMovesAndClears) {
   original.push_back("again");
   EXPECT_EQ(original.ToVector(), Lines{"again"});
 
+  moved.assign(3, "same");
+  EXPECT_EQ(moved.ToVector(), (Lines{"same", "same", "same"}));
   moved.clear();
   EXPECT_TRUE(moved.empty());
   EXPECT_EQ(moved.BytesHeld(), 0u);
