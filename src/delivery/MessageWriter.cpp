@@ -53,8 +53,6 @@ bool IsRecipientList(std::string_view name) {
   return ascii::EqualNoCase(name, "To") || ascii::EqualNoCase(name, "Cc");
 }
 
-bool Quotable(std::string_view name) { return !NeedsEncoding(name); }
-
 bool HoldsEncodedWord(std::string_view text) {
   const std::size_t open = text.find("=?");
   return open != std::string_view::npos && text.find("?=", open + 2) != std::string_view::npos;
@@ -172,7 +170,7 @@ std::string FormatMessageDate(TDateTime value) {
 std::string MessageWriter::AddressText(const TIdEMailAddressItem& item) const {
   if (item.Name.empty()) return item.GetText();
   std::string name;
-  if (!Quotable(item.Name)) {
+  if (NeedsEncoding(item.Name)) {
     name = EncodeHeaderPhrase(item.Name, item.NameCharset.empty() ? CharsetName(Charset) : item.NameCharset);
   } else if (HoldsEncodedWord(item.Name) && IsAtomPhrase(item.Name)) {
     name = item.Name;  // encoded words lose their meaning inside quotes

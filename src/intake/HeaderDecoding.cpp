@@ -130,10 +130,6 @@ bool IsDecodedCharset(std::string_view charset) {
          CharsetLabel(charset) == "UTF-8";
 }
 
-// No charset name comes near this; bounding the search keeps a long run of
-// "=?ISO" without a closing "?" from being scanned again at every "=".
-constexpr std::size_t kLongestCharset = 75;
-
 struct EncodedWord {
   std::string bytes;    // the decoded bytes as the charset has them
   std::string charset;  // its label
@@ -156,7 +152,6 @@ class EncodedWordReader {
       exhausted_ = true;
       return {};
     }
-    if (charsetEnd - charsetStart > kLongestCharset) return {};
     const std::string_view charset = text_.substr(charsetStart, charsetEnd - charsetStart);
     if (!IsDecodedCharset(charset)) return {};
     if (charsetEnd + 2 >= text_.size() || text_[charsetEnd + 2] != '?') return {};
