@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "platform/Failure.h"
-#include "support/LineClient.h"
+#include "support/SmtpWireClient.h"
 #include "support/ProcessStats.h"
 #include "support/RelayHarness.h"
 
@@ -54,7 +54,7 @@ struct Figures {
 // Sends one message whose body is `bodyBytes` bytes of lines `lineLength`
 // characters long, in large writes, and measures the relay around it.
 Figures RelayOneMessage(RelayHarness& harness, std::size_t bodyBytes, std::size_t lineLength) {
-  LineClient client(harness.RelayPort());
+  SmtpWireClient client(harness.RelayPort());
   client.ReadLine();
   client.Command("HELO bench.test");
   client.Command("MAIL FROM:<sender@home.test>");

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "intake/HeaderDecoding.h"
 #include "platform/AsciiText.h"
 
 namespace {

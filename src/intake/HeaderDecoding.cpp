@@ -2,12 +2,13 @@
 // and "=?charset?B?...?="), with Japanese JIS text turned into Shift-JIS,
 // and the charset the decoded text is in, so that it can be encoded again in
 // that charset.
+#include "intake/HeaderDecoding.h"
+
 #include <iconv.h>
 
 #include <optional>
 #include <vector>
 
-#include "intake/IdMessage.h"
 #include "platform/AsciiText.h"
 
 namespace {

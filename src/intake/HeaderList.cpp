@@ -136,9 +136,9 @@ std::string THeaderList::GetValue(std::string_view name) const {
   for (++line; line != Lines.end() && IsContinuationLine(*line); ++line) {
     TrimRightInPlace(value);
     value += ' ';
-    value += ascii::Trim(*line);
+    value += ascii::TrimSpacesAndControls(*line);
   }
-  return ascii::Trim(value);
+  return ascii::TrimSpacesAndControls(value);
 }
 
 void THeaderList::SetValue(std::string_view name, const std::string& value) {
