@@ -1,14 +1,21 @@
 // The command table of the local SMTP server and its handlers.
 #include "intake/SmtpServerDialog.h"
-#include "platform/AsciiText.h"
 
+#include "platform/AsciiText.h"
+#include "platform/Failure.h"
 
 namespace {
 
-// An address as the mail program gave it, parsed and rendered back.
+// An address as the mail program gave it, parsed and rendered back. One that
+// holds CR, LF or NUL is refused like an address the parser rejects: it
+// would reach an exchanger's command line, where a line break starts another
+// command.
 TIdEMailAddressItem ParseAddress(std::string_view text) {
+  const std::string trimmed = ascii::Trim(text);
+  if (trimmed.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+    throw EFailure(replies::kAddressControlCharacter);
   TIdEMailAddressItem item;
-  item.SetText(ascii::Trim(text));
+  item.SetText(trimmed);
   return item;
 }
 
@@ -24,7 +31,6 @@ bool MatchCommandWord(std::string_view line, std::string_view word, std::string&
   params.assign(line.substr(word.size() + 1));
   return true;
 }
-
 
 // Tried in this order; the first matching word wins.
 const std::array<SmtpServerDialog::Command, 16> SmtpServerDialog::kCommands = {{
@@ -139,7 +145,8 @@ void SmtpServerDialog::Data(const std::string&) {
   }
   customError = ascii::Trim(customError);
   if (!customError.empty()) {
-    ReplyWhole(customError);  // recipients stay, so another DATA hands them over again
+    // Recipients stay, so another DATA hands them over again.
+    io_.Send(CustomReplyWireForm(customError));
     return;
   }
   Reply(replies::kOkCode, replies::kEndData);
