@@ -37,6 +37,6 @@ void DeliverMessage(TMySMTPThread& thread, TIdMessage& msg, const TIdEMailAddres
 bool LookupMxHosts(TMySMTPThread& thread, const std::string& dnsServer, const std::string& address,
                    std::vector<std::string>& hosts);
 
-// True when the host name resolves and its first address is 127.0.0.1.
+// True when the host name resolves and its first address is 127.0.0.1 or in
+// 0.0.0.0/8 (which reaches this machine too).
 bool IsLoopbackHost(const std::string& host);
-

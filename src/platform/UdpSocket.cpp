@@ -22,8 +22,8 @@ void UdpSocket::Open() {
   const sockaddr_in any = MakeAddress("", 0);
   if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&any), sizeof any) != 0) ThrowSocketError(errno);
   std::lock_guard lock(abortLock_);
+  if (aborted_) ThrowSocketError(ECONNABORTED);
   fd_ = std::move(fd);
-  aborted_ = false;
 }
 
 void UdpSocket::SendTo(const sockaddr_in& to, std::string_view bytes) {
@@ -51,7 +51,8 @@ std::optional<UdpSocket::Datagram> UdpSocket::Receive(int timeoutMs, std::size_t
     if (aborted_) ThrowSocketError(ECONNABORTED);
     // ICMP errors of earlier sends surface here; they say nothing about the
     // answer still to come, so keep waiting.
-    if (error != EAGAIN && error != EWOULDBLOCK && error != EINTR && error != ECONNREFUSED) ThrowSocketError(error);
+    if (error != EAGAIN && error != EWOULDBLOCK && error != EINTR && error != ECONNREFUSED)
+      ThrowSocketError(error);
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) return std::nullopt;
     pollfd entry{fd_.get(), POLLIN, 0};
@@ -61,9 +62,15 @@ std::optional<UdpSocket::Datagram> UdpSocket::Receive(int timeoutMs, std::size_t
 
 void UdpSocket::Abort() {
   std::lock_guard lock(abortLock_);
-  if (!fd_) return;
   aborted_ = true;
-  ::shutdown(fd_.get(), SHUT_RDWR);
+  if (fd_) ::shutdown(fd_.get(), SHUT_RDWR);
+}
+
+void UdpSocket::ClearAbort() {
+  std::lock_guard lock(abortLock_);
+  if (!aborted_) return;
+  fd_.reset();  // shut down for good; Open makes a new one
+  aborted_ = false;
 }
 
 uint16_t UdpSocket::LocalPort() const {
@@ -76,7 +83,6 @@ uint16_t UdpSocket::LocalPort() const {
 void UdpSocket::Close() {
   std::lock_guard lock(abortLock_);
   fd_.reset();
-  aborted_ = false;
 }
 
 }  // namespace net

@@ -50,12 +50,9 @@ TEST(TcpStream, LineEndsAndLimits) {
     bool accepted;
     std::string line;
   } cases[] = {
-      {"abc\r\n", true, "abc"},
-      {"abc\n", true, "abc"},
-      {"a\rb\r\r\n", true, "a\rb\r"},
-      {std::string(16383, 'a') + "\r\n", true, std::string(16383, 'a')},
-      {limit + "\n", true, limit},
-      {limit + "\r\n", false, ""},
+      {"abc\r\n", true, "abc"},       {"abc\n", true, "abc"},
+      {"a\rb\r\r\n", true, "a\rb\r"}, {std::string(16383, 'a') + "\r\n", true, std::string(16383, 'a')},
+      {limit + "\n", true, limit},    {limit + "\r\n", false, ""},
       {limit + "a", false, ""},  // no LF yet, already too long
   };
   for (const auto& c : cases) {
@@ -155,13 +152,16 @@ TEST(UdpSocket, TimeoutDatagramAndAbort) {
   EXPECT_EQ(datagram->bytes, "hello");
   EXPECT_EQ(net::ToEndpoint(datagram->from).port, b.LocalPort());
 
-  auto waiter = std::async(std::launch::async, [&] {
-    return TimeOf([&] { EXPECT_THROW(a.Receive(10000, 512), ESocketError); });
-  });
+  auto waiter = std::async(
+      std::launch::async, [&] { return TimeOf([&] { EXPECT_THROW(a.Receive(10000, 512), ESocketError); }); });
   std::this_thread::sleep_for(50ms);
   a.Abort();
   EXPECT_LT(waiter.get(), 1000ms);
   EXPECT_FALSE(a.IsOpen());
+  // The abort holds until it is cleared.
+  EXPECT_THROW(a.Open(), ESocketError);
+  EXPECT_FALSE(a.IsOpen());
+  a.ClearAbort();
   a.Open();
   EXPECT_TRUE(a.IsOpen());
 }
