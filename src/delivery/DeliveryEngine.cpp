@@ -11,10 +11,6 @@
 #include "platform/Failure.h"
 #include "platform/NetAddress.h"
 
-std::atomic<int32_t> SentCount{0};
-std::atomic<int32_t> FailedCount{0};
-std::atomic<bool> ShuttingDown{false};
-
 namespace {
 
 // What one recipient came to.
@@ -63,11 +59,13 @@ bool TryHost(TIdSMTP& smtp, const std::string& host, TIdMessage& msg, std::strin
   return false;
 }
 
-bool StopRequested(const TMySMTPThread& thread) { return thread.Terminated() || ShuttingDown; }
+bool StopRequested(const DeliveryContext& context, const TMySMTPThread& thread) {
+  return thread.Terminated() || context.Counters.ShuttingDown;
+}
 
 // 127.0.0.1, and 0.0.0.0/8, which Linux takes for this host.
 bool IsLoopbackAddress(const in_addr& address) {
-  return net::DottedText(address) == "127.0.0.1" || (ntohl(address.s_addr) >> 24) == 0;
+  return os::DottedText(address) == "127.0.0.1" || (ntohl(address.s_addr) >> 24) == 0;
 }
 
 // An exchanger not to try: a loopback host, or an address of this machine
@@ -77,13 +75,13 @@ bool IsSelf(const std::string& host, int port, int listenerPort) {
   if (IsLoopbackHost(host)) return true;
   if (port != listenerPort) return false;
   try {
-    return net::IsThisMachine(net::ResolveHost(host).front());
+    return os::IsThisMachine(os::ResolveHost(host).front());
   } catch (...) {
     return false;
   }
 }
 
-RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg,
+RecipientOutcome DeliverToRecipient(const DeliveryContext& context, TMySMTPThread& thread, TIdMessage& msg,
                                     const TIdEMailAddressItem& recipient, const std::string& dnsServer) {
   RecipientOutcome outcome;
   msg.Recipients.Clear();
@@ -98,7 +96,7 @@ RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg,
   for (const auto& host : hosts) {
     // At exit the attempt in progress fails; no further exchanger is tried,
     // or the copy could arrive after the mail program was told it failed.
-    if (StopRequested(thread)) {
+    if (StopRequested(context, thread)) {
       outcome.status = delivery_text::kConnectionFailed;
       break;
     }
@@ -117,7 +115,7 @@ RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg,
 
 bool IsLoopbackHost(const std::string& host) {
   try {
-    const auto addresses = net::ResolveHost(host);
+    const auto addresses = os::ResolveHost(host);
     return !addresses.empty() && IsLoopbackAddress(addresses.front());
   } catch (...) {
     return false;
@@ -152,8 +150,9 @@ bool LookupMxHosts(TMySMTPThread& thread, const std::string& dnsServer, const st
   return completed;
 }
 
-void DeliverMessage(TMySMTPThread& thread, TIdMessage& msg, const TIdEMailAddressList& envelope,
-                    const std::string& dnsServer, std::string& replyText) {
+void DeliverMessage(const DeliveryContext& context, TMySMTPThread& thread, TIdMessage& msg,
+                    const TIdEMailAddressList& envelope, const std::string& dnsServer,
+                    std::string& replyText) {
   // A close of the client sockets stays in force until here, so that no
   // query or connection of the delivery it stopped slips through.
   thread.ClearClientAborts();
@@ -163,17 +162,17 @@ void DeliverMessage(TMySMTPThread& thread, TIdMessage& msg, const TIdEMailAddres
     throw EFailure(delivery_text::kRelayingDenied);
 
   for (const auto& recipient : envelope) {
-    if (StopRequested(thread)) throw EFailure(delivery_text::kRelayingDenied);
-    const RecipientOutcome outcome = DeliverToRecipient(thread, msg, recipient, dnsServer);
+    if (StopRequested(context, thread)) throw EFailure(delivery_text::kRelayingDenied);
+    const RecipientOutcome outcome = DeliverToRecipient(context, thread, msg, recipient, dnsServer);
     if (outcome.failed) {
-      OperationLog().WriteLogRecord(false, outcome.lookupSucceeded, recipient.Address, msg.Subject,
-                                    outcome.status);
+      context.Log.WriteLogRecord(false, outcome.lookupSucceeded, recipient.Address, msg.Subject,
+                                 outcome.status);
       failedRecipients += recipient.Address + ", ";
-      ++FailedCount;
+      ++context.Counters.FailedCount;
     } else {
-      OperationLog().WriteLogRecord(true, outcome.lookupSucceeded, recipient.Address, msg.Subject,
-                                    delivery_text::kSentSuccessfully);
-      ++SentCount;
+      context.Log.WriteLogRecord(true, outcome.lookupSucceeded, recipient.Address, msg.Subject,
+                                 delivery_text::kSentSuccessfully);
+      ++context.Counters.SentCount;
     }
   }
   if (!failedRecipients.empty()) {

@@ -1,7 +1,5 @@
 #include "delivery/IdSMTP.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <sstream>
@@ -48,11 +46,7 @@ void TIdSMTP::Connect(int timeoutMs) {
   stream_.Close();
   closed_ = false;
   try {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(Port));
-    address.sin_addr = net::ResolveHost(Host).front();
-    stream_.Connect(address, timeoutMs);
+    stream_.Connect(os::HostAddress(Host, static_cast<uint16_t>(Port)), timeoutMs);
   } catch (...) {
     stream_.Close();
     closed_ = true;
@@ -61,7 +55,7 @@ void TIdSMTP::Connect(int timeoutMs) {
   try {
     Expect(ReadReply(), {smtp_client::kServiceReady});
     AuthSchemes.clear();
-    const std::string name = HeloName.empty() ? net::LocalHostName() : HeloName;
+    const std::string name = HeloName.empty() ? os::LocalHostName() : HeloName;
     if (UseEhlo && SendCommand(smtp_client::kEhlo + name) == smtp_client::kOk) {
       RecordAuthSchemes();
       return;
@@ -153,8 +147,8 @@ std::string TIdSMTP::ReadNonEmptyLine(std::chrono::steady_clock::time_point dead
                                       std::size_t& replyBytes) {
   try {
     for (;;) {
-      int waitMs = net::TcpStream::kForever;
-      if (ReadTimeout != net::TcpStream::kForever) {
+      int waitMs = os::TcpStream::kForever;
+      if (ReadTimeout != os::TcpStream::kForever) {
         const auto left =
             std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         waitMs = static_cast<int>(std::max<long long>(left.count(), 0));
@@ -162,7 +156,7 @@ std::string TIdSMTP::ReadNonEmptyLine(std::chrono::steady_clock::time_point dead
       std::string line = stream_.ReadLine(waitMs);
       replyBytes += line.size() + 2;
       if (replyBytes > smtp_client::kMaxReplyBytes) throw EFailure(smtp_client::kReplyTooLong);
-      line = ascii::Trim(line);
+      line = ascii::TrimSpacesAndControls(line);
       if (!line.empty()) return line;
     }
   } catch (const EConnectionClosed&) {

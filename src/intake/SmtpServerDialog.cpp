@@ -11,7 +11,7 @@ namespace {
 // would reach an exchanger's command line, where a line break starts another
 // command.
 TIdEMailAddressItem ParseAddress(std::string_view text) {
-  const std::string trimmed = ascii::Trim(text);
+  const std::string trimmed = ascii::TrimSpacesAndControls(text);
   if (trimmed.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
     throw EFailure(replies::kAddressControlCharacter);
   TIdEMailAddressItem item;
@@ -143,7 +143,7 @@ void SmtpServerDialog::Data(const std::string&) {
     if (settings_.OnReceiveMessage)
       settings_.OnReceiveMessage(thread_, msg, thread_.EnvelopeRecipients(), customError);
   }
-  customError = ascii::Trim(customError);
+  customError = ascii::TrimSpacesAndControls(customError);
   if (!customError.empty()) {
     // Recipients stay, so another DATA hands them over again.
     io_.Send(CustomReplyWireForm(customError));

@@ -15,7 +15,7 @@
 #include "platform/Fd.h"
 #include "platform/NetAddress.h"
 
-namespace net {
+namespace os {
 
 class TcpStream {
  public:
@@ -87,4 +87,4 @@ class TcpStream {
   std::string out_;
 };
 
-}  // namespace net
+}  // namespace os

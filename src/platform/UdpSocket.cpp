@@ -9,7 +9,7 @@
 #include "platform/Failure.h"
 #include "platform/NetAddress.h"
 
-namespace net {
+namespace os {
 namespace {
 
 [[noreturn]] void ThrowSocketError(int error) { throw ESocketError(SocketErrorText(error), error); }
@@ -73,16 +73,11 @@ void UdpSocket::ClearAbort() {
   aborted_ = false;
 }
 
-uint16_t UdpSocket::LocalPort() const {
-  sockaddr_in address{};
-  socklen_t length = sizeof address;
-  if (!fd_ || getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
-  return ntohs(address.sin_port);
-}
+uint16_t UdpSocket::LocalPort() const { return fd_ ? LocalEndpoint(fd_.get()).port : 0; }
 
 void UdpSocket::Close() {
   std::lock_guard lock(abortLock_);
   fd_.reset();
 }
 
-}  // namespace net
+}  // namespace os

@@ -14,7 +14,7 @@
 
 #include "platform/Fd.h"
 
-namespace net {
+namespace os {
 
 class UdpSocket {
  public:
@@ -59,4 +59,4 @@ class UdpSocket {
   std::atomic<bool> aborted_{false};
 };
 
-}  // namespace net
+}  // namespace os
