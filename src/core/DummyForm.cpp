@@ -183,12 +183,18 @@ void TDummyForm::ReportListenFailure(const std::exception& failure) {
   QString text = Text(failure.what());
   if (const auto* bindError = dynamic_cast<const EBindError*>(&failure);
       bindError && bindError->Code() == EACCES) {
+    // An installed program got the right from its package; a build has its script.
+    const QString grant =
+        env_.paths.FileLayout() == AppPaths::Layout::Installed
+            ? QStringLiteral("Run 'sudo setcap cap_net_bind_service=+ep %1' once, as the package does")
+                  .arg(Text(env_.paths.ExecutablePath()))
+            : QStringLiteral("Run scripts/grant-port.sh once");
     text = QStringLiteral(
                "Could not listen on port %1: ports below 1024 need privileges on this system. "
-               "Run scripts/grant-port.sh once (it gives the program the right to use such ports), "
-               "or choose a port above 1023 in %2 (USERPORT=1 and PORT=2525, for example).")
+               "%2 (it gives the program the right to use such ports), "
+               "or choose a port above 1023 in %3 (USERPORT=1 and PORT=2525, for example).")
                .arg(port)
-               .arg(Text(env_.paths.SettingsFile()));
+               .arg(grant, Text(env_.paths.SettingsFile()));
   } else {
     text += QStringLiteral(" (port %1)").arg(port);
   }

@@ -61,7 +61,11 @@ int main(int argc, char** argv) {
 
   // Module initialisation, before any window exists.
   TDummyForm::Environment env;
-  const AppPaths paths(AppPaths::CurrentExecutablePath(), commandLine.dataDir);
+  const AppPaths paths = AppPaths::Locate(AppPaths::CurrentExecutablePath(), commandLine.dataDir);
+  // An installed program's user folders may not exist yet on a fresh
+  // account; without them the log and the settings could not be saved.
+  if (const std::string folder = paths.CreateUserFolders(); !folder.empty())
+    std::fprintf(stderr, "Could not create the folder %s for the settings and the log.\n", folder.c_str());
   env.paths = paths;
   env.headless = commandLine.headless;
   OperationLog().Load(env.paths.LogFile());
