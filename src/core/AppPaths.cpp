@@ -13,7 +13,6 @@
 #include <utility>
 
 #include "core/ProductInfoFile.h"
-#include "core/TextUtils.h"
 #include "platform/AsciiText.h"
 
 // The installed data folder seen from the installed executable's folder;
@@ -174,7 +173,8 @@ std::string AppPaths::CreateUserFolders() const {
 
 std::string AppPaths::WithExtension(const std::string& folder, const std::string& extension) const {
   std::string name = NameOf(executablePath_);
-  if (name.size() >= 4 && ascii::EqualNoCase(name.substr(name.size() - 4), ".exe")) name = DropLast(name, 4);
+  if (name.size() >= 4 && ascii::EqualNoCase(name.substr(name.size() - 4), ".exe"))
+    name = ascii::DropLast(name, 4);
   return Join(folder, name + extension);
 }
 

@@ -62,7 +62,7 @@ AutostartResult InstallAutostart(const std::string& executable, const std::strin
   if (text.empty()) return {false, "Cannot write an autostart entry for a path with control characters."};
   std::error_code error;
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-  if (error || !net::WriteFileAtomically(path, text))
+  if (error || !os::WriteFileAtomically(path, text))
     return {false, "Could not write the autostart entry " + path + "."};
   return {true, "Postwick will start with your session: wrote " + path};
 }

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "support/AppProcess.h"
-#include "support/LineClient.h"
 #include "support/RelayHarness.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempFolder.h"
+#include "support/Timing.h"
 
 using namespace testing_support;
 using namespace std::chrono_literals;
