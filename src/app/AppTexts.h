@@ -20,6 +20,13 @@ inline constexpr char kNoInstanceChannel[] =
 inline constexpr char kInstanceDoesNotAnswer[] =
     "Another Postwick for the same files is starting or does not answer; try again in a moment.";
 
+// The settings and the log cannot be saved. %1: the folder.
+inline constexpr char kNoUserFolder[] =
+    "Could not create the folder %1 for the settings and the log: Postwick runs, but what it stores "
+    "cannot be saved.";
+inline constexpr char kUserFolderNotWritable[] =
+    "Could not write in the folder %1: Postwick runs, but the settings and the log cannot be saved there.";
+
 // Headless stand-ins for the windows: one line each on standard error.
 inline constexpr char kHeadlessOpen[] = "Open: running headless, there is no window to show.";
 inline constexpr char kHeadlessSendErrorsWarning[] =
@@ -62,6 +69,14 @@ inline constexpr char kSettingsFileTooLarge[] =
 inline constexpr char kInvalidListenPort[] =
     "Could not listen: the port \"%1\" in the settings is not a whole number from 1 to 65535. "
     "Correct PORT in %2 (USERPORT=1 and PORT=2525, for example).";
+
+// The same for an installed program, whose package gave it that capability
+// at install time. %1: the port; %2: the executable; %3: the settings file.
+inline constexpr char kPrivilegedPortInstalled[] =
+    "Could not listen on port %1: ports below 1024 need privileges on this system. "
+    "Run 'sudo setcap cap_net_bind_service=+ep %2' once, as the package does "
+    "(it gives the program the right to use such ports), "
+    "or choose a port above 1023 in %3 (USERPORT=1 and PORT=2525, for example).";
 // Follows the listener's own failure text. %1: the port.
 inline constexpr char kOnPort[] = " (port %1)";
 

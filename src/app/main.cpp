@@ -1,7 +1,8 @@
-// Entry point: the single-instance rule with the "open" and "close"
-// arguments (no display needed for either), module initialisation (log,
-// product information), then the controller on a desktop or, without a
-// display that answers, headless.
+// Entry point: the options that print or change a file and end (help,
+// version, autostart), the single-instance rule with the "open" and "close"
+// arguments (no display needed for either), module initialisation (the
+// user's folders, log, product information), then the controller on a
+// desktop or, without a display that answers, headless.
 #include <unistd.h>
 
 #include <QApplication>
@@ -9,6 +10,8 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,6 +32,7 @@
 #include "log/OperationLog.h"
 #include "platform/DescriptorLimit.h"
 #include "platform/PrivateFolder.h"
+#include "platform/TextFile.h"
 
 namespace {
 
@@ -76,6 +80,20 @@ bool DecideHeadless(bool askedHeadless) {
   return headless;
 }
 
+// What keeps the settings or the log from being saved: a folder of the
+// user's files that could not be made, or one where they cannot be written.
+// Empty when both can be saved.
+QString UserFolderProblem(const AppPaths& paths) {
+  if (const std::string folder = paths.CreateUserFolders(); !folder.empty())
+    return QString::fromLatin1(app_text::kNoUserFolder).arg(QString::fromLocal8Bit(folder.c_str()));
+  for (const std::string& file : {paths.SettingsFile(), paths.LogFile()}) {
+    if (os::CanReplace(file)) continue;
+    const std::string folder = std::filesystem::path(file).parent_path().string();
+    return QString::fromLatin1(app_text::kUserFolderNotWritable).arg(QString::fromLocal8Bit(folder.c_str()));
+  }
+  return {};
+}
+
 // Runs the controller until it exits; the exit code of the program.
 int RunController(TDummyForm& controller, QApplication& app, InstanceChannel& channel) {
   QObject::connect(&channel, &InstanceChannel::restoreRequested, &controller, &TDummyForm::BringToFront);
@@ -95,7 +113,8 @@ int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   const CommandLine commandLine = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   InstallQtMessageFilter(commandLine.verbose);
-  const AppPaths paths(AppPaths::CurrentExecutablePath(), commandLine.dataDir);
+  const AppPaths paths = AppPaths::Locate(AppPaths::CurrentExecutablePath(), commandLine.dataDir);
+  if (const std::optional<int> exitCode = RunOneShotOption(commandLine, paths)) return *exitCode;
 
   // One instance per user and data folder; "open" and "close" are handed to
   // it without any window system.
@@ -146,7 +165,9 @@ int main(int argc, char** argv) {
   const std::string platformAsked = Environment("QT_QPA_PLATFORM");
   bool headless = DecideHeadless(commandLine.headless);
 
-  // Module initialisation, before any window exists.
+  // Module initialisation, before any window exists. An installed
+  // program's user folders may not exist yet on a fresh account.
+  const QString folderProblem = UserFolderProblem(paths);
   TOperationLog log;
   log.Load(paths.LogFile());
   const LastSave lastSave(log, paths.LogFile());
@@ -165,6 +186,8 @@ int main(int argc, char** argv) {
   env.headless = headless;
   QCoreApplication::setApplicationName(QString::fromLocal8Bit(env.product.ProductName.c_str()));
   UserMessages::SetHeadless(headless);
+  // Said once, at start: the relay runs, but what it stores would be lost.
+  if (!folderProblem.isEmpty()) UserMessages::Error(folderProblem);
   InstanceChannel channel(std::move(listening));
 
   int exitCode = 0;

@@ -1,5 +1,7 @@
 #include "delivery/DeliveryEngine.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 
 #include "delivery/DeliveryTexts.h"
@@ -57,7 +59,29 @@ bool TryHost(TIdSMTP& smtp, const std::string& host, TIdMessage& msg, std::strin
   return false;
 }
 
-RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg,
+bool StopRequested(const DeliveryContext& context, const TMySMTPThread& thread) {
+  return thread.Terminated() || context.Counters.ShuttingDown;
+}
+
+// 127.0.0.1, and 0.0.0.0/8, which Linux takes for this host.
+bool IsLoopbackAddress(const in_addr& address) {
+  return os::DottedText(address) == "127.0.0.1" || (ntohl(address.s_addr) >> 24) == 0;
+}
+
+// An exchanger not to try: a loopback host, or an address of this machine
+// on the port this relay listens on, which would hand the copy back to the
+// relay itself (a mail loop, one more connection per round).
+bool IsSelf(const std::string& host, int port, int listenerPort) {
+  if (IsLoopbackHost(host)) return true;
+  if (port != listenerPort) return false;
+  try {
+    return os::IsThisMachine(os::ResolveHost(host).front());
+  } catch (...) {
+    return false;
+  }
+}
+
+RecipientOutcome DeliverToRecipient(const DeliveryContext& context, TMySMTPThread& thread, TIdMessage& msg,
                                     const TIdEMailAddressItem& recipient, const std::string& dnsServer) {
   RecipientOutcome outcome;
   msg.Recipients.Clear();
@@ -68,9 +92,16 @@ RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg,
   std::vector<std::string> hosts;
   outcome.lookupSucceeded = LookupMxHosts(thread, dnsServer, recipient.Address, hosts);
   if (!outcome.lookupSucceeded) return outcome;
+  const int listenerPort = thread.LocalEndpoint().port;
   for (const auto& host : hosts) {
+    // At exit the attempt in progress fails; no further exchanger is tried,
+    // or the copy could arrive after the mail program was told it failed.
+    if (StopRequested(context, thread)) {
+      outcome.status = delivery_text::kConnectionFailed;
+      break;
+    }
     outcome.status.clear();
-    if (IsLoopbackHost(host)) continue;
+    if (IsSelf(host, thread.SMTP().Port, listenerPort)) continue;
     if (TryHost(thread.SMTP(), host, msg, outcome.status)) {
       outcome.failed = false;
       break;
@@ -85,7 +116,7 @@ RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg,
 bool IsLoopbackHost(const std::string& host) {
   try {
     const auto addresses = os::ResolveHost(host);
-    return !addresses.empty() && os::DottedText(addresses.front()) == "127.0.0.1";
+    return !addresses.empty() && IsLoopbackAddress(addresses.front());
   } catch (...) {
     return false;
   }
@@ -122,14 +153,17 @@ bool LookupMxHosts(TMySMTPThread& thread, const std::string& dnsServer, const st
 void DeliverMessage(const DeliveryContext& context, TMySMTPThread& thread, TIdMessage& msg,
                     const TIdEMailAddressList& envelope, const std::string& dnsServer,
                     std::string& replyText) {
+  // A close of the client sockets stays in force until here, so that no
+  // query or connection of the delivery it stopped slips through.
+  thread.ClearClientAborts();
   std::string failedRecipients;
   msg.ProcessHeaders();
   if (msg.From.Address.empty() || envelope.GetEMailAddresses().empty())
     throw EFailure(delivery_text::kRelayingDenied);
 
   for (const auto& recipient : envelope) {
-    if (thread.Terminated() || context.Counters.ShuttingDown) throw EFailure(delivery_text::kRelayingDenied);
-    const RecipientOutcome outcome = DeliverToRecipient(thread, msg, recipient, dnsServer);
+    if (StopRequested(context, thread)) throw EFailure(delivery_text::kRelayingDenied);
+    const RecipientOutcome outcome = DeliverToRecipient(context, thread, msg, recipient, dnsServer);
     if (outcome.failed) {
       context.Log.WriteLogRecord(false, outcome.lookupSucceeded, recipient.Address, msg.Subject,
                                  outcome.status);

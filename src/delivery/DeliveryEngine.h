@@ -14,7 +14,8 @@ class TMySMTPThread;
 class TOperationLog;
 
 // What a delivery writes to: the log for one record per recipient and the
-// relay's counters, whose ShuttingDown it reads before each recipient.
+// relay's counters, whose ShuttingDown it reads before each recipient and
+// each exchanger.
 struct DeliveryContext {
   TOperationLog& Log;
   RelayCounters& Counters;
@@ -37,5 +38,6 @@ void DeliverMessage(const DeliveryContext& context, TMySMTPThread& thread, TIdMe
 bool LookupMxHosts(TMySMTPThread& thread, const std::string& dnsServer, const std::string& address,
                    std::vector<std::string>& hosts);
 
-// True when the host name resolves and its first address is 127.0.0.1.
+// True when the host name resolves and its first address is 127.0.0.1 or in
+// 0.0.0.0/8 (which reaches this machine too).
 bool IsLoopbackHost(const std::string& host);

@@ -1,7 +1,9 @@
 #include "delivery/IdSMTP.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <sstream>
+#include <string_view>
 
 #include "delivery/SmtpReplies.h"
 #include "platform/AsciiText.h"
@@ -20,6 +22,22 @@ int ParseCode(std::string code) {
   if (code.empty() || !std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; }))
     return 0;
   return std::stoi(code);
+}
+
+// The address between the angle brackets of MAIL FROM and RCPT TO, as the
+// address model renders it: a local part that needs quotes keeps them.
+std::string EnvelopeAddress(const std::string& address) {
+  TIdEMailAddressItem item;
+  item.Address = address;
+  std::string text = item.GetText();
+  if (text.size() >= 2 && text.front() == '<' && text.back() == '>') text = text.substr(1, text.size() - 2);
+  return text;
+}
+
+// A reset or broken pipe is the peer closing the connection, only less
+// politely than with a FIN.
+bool PeerDropped(const ESocketError& failure) {
+  return failure.Code() == ECONNRESET || failure.Code() == EPIPE || failure.Code() == ECONNABORTED;
 }
 
 }  // namespace
@@ -52,9 +70,10 @@ void TIdSMTP::Connect(int timeoutMs) {
 void TIdSMTP::Send(TIdMessage& message) {
   using namespace smtp_client;
   SendCommand(kRset);
-  SendCommand(kMailFrom + message.From.Address + ">", {kOk});
+  SendCommand(kMailFrom + EnvelopeAddress(message.From.Address) + ">", {kOk});
   for (const TIdEMailAddressList* list : {&message.Recipients, &message.CCList, &message.BccList})
-    for (const auto& item : *list) SendCommand(kRcptTo + item.Address + ">", {kOk, kWillForward});
+    for (const auto& item : *list)
+      SendCommand(kRcptTo + EnvelopeAddress(item.Address) + ">", {kOk, kWillForward});
   SendCommand(kData, {kStartMailInput});
   WriteMessage(message);
   SendCommand(kEndOfData, {kOk});
@@ -80,7 +99,13 @@ void TIdSMTP::DisconnectSocket() {
   stream_.Abort();
 }
 
+void TIdSMTP::ClearAbort() { stream_.ClearAbort(); }
+
 int TIdSMTP::SendCommand(const std::string& line, std::initializer_list<int> accepted) {
+  // A line break inside a command would start another command on the
+  // exchanger; a NUL ends the line early on some.
+  if (line.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+    throw EFailure(smtp_client::kInvalidCommandCharacter);
   stream_.Write(line);
   stream_.Write(smtp_client::kCrLf);
   Flush();
@@ -97,12 +122,15 @@ void TIdSMTP::Expect(int code, std::initializer_list<int> accepted) const {
 }
 
 int TIdSMTP::ReadReply() {
-  std::vector<std::string> lines{ReadNonEmptyLine()};
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ReadTimeout);
+  std::size_t replyBytes = 0;
+  std::vector<std::string> lines{ReadNonEmptyLine(deadline, replyBytes)};
   const std::string& first = lines.front();
   if (first.size() > 3 && first[3] == '-') {
     const std::string last = first.substr(0, 3) + " ";
     for (;;) {
-      lines.push_back(ReadNonEmptyLine());
+      if (lines.size() >= smtp_client::kMaxReplyLines) throw EFailure(smtp_client::kReplyTooLong);
+      lines.push_back(ReadNonEmptyLine(deadline, replyBytes));
       const std::string& line = lines.back();
       if (line.size() < 4 || ascii::StartsWithNoCase(line, last)) break;
     }
@@ -113,14 +141,29 @@ int TIdSMTP::ReadReply() {
   return lastCode_;
 }
 
-std::string TIdSMTP::ReadNonEmptyLine() {
+// The wait for every line counts against the reply's one deadline, and so do
+// the empty lines skipped on the way, in time and in bytes.
+std::string TIdSMTP::ReadNonEmptyLine(std::chrono::steady_clock::time_point deadline,
+                                      std::size_t& replyBytes) {
   try {
     for (;;) {
-      std::string line = ascii::TrimSpacesAndControls(stream_.ReadLine(ReadTimeout));
+      int waitMs = os::TcpStream::kForever;
+      if (ReadTimeout != os::TcpStream::kForever) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        waitMs = static_cast<int>(std::max<long long>(left.count(), 0));
+      }
+      std::string line = stream_.ReadLine(waitMs);
+      replyBytes += line.size() + 2;
+      if (replyBytes > smtp_client::kMaxReplyBytes) throw EFailure(smtp_client::kReplyTooLong);
+      line = ascii::TrimSpacesAndControls(line);
       if (!line.empty()) return line;
     }
   } catch (const EConnectionClosed&) {
     closed_ = true;
+    throw;
+  } catch (const ESocketError& failure) {
+    if (PeerDropped(failure)) closed_ = true;
     throw;
   }
 }
@@ -130,6 +173,9 @@ void TIdSMTP::Flush() {
     stream_.Flush(ReadTimeout);
   } catch (const EConnectionClosed&) {
     closed_ = true;
+    throw;
+  } catch (const ESocketError& failure) {
+    if (PeerDropped(failure)) closed_ = true;
     throw;
   }
 }

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <cstddef>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -47,15 +49,22 @@ class TIdSMTP {
   const std::vector<std::string>& LastReplyText() const { return lastText_; }
 
   // Safe from any other thread: drops the socket at once so a blocked call of
-  // the owning thread fails, and sets the closed mark.
+  // the owning thread fails, and sets the closed mark. The drop holds: every
+  // Connect fails until the owner calls ClearAbort.
   void DisconnectSocket();
+  // Owner only: closes any connection and lets Connect work again after
+  // DisconnectSocket.
+  void ClearAbort();
 
  private:
   // Sends a command line and reads the reply; an empty accepted list takes
   // any code. Returns the code.
+  // Throws before sending anything when the line holds CR, LF or NUL.
   int SendCommand(const std::string& line, std::initializer_list<int> accepted = {});
+  // Reads one reply, which must be complete within ReadTimeout and stay
+  // within the reply bounds.
   int ReadReply();
-  std::string ReadNonEmptyLine();
+  std::string ReadNonEmptyLine(std::chrono::steady_clock::time_point deadline, std::size_t& replyBytes);
   void Flush();
   void Expect(int code, std::initializer_list<int> accepted) const;
   void WriteMessage(const TIdMessage& message);

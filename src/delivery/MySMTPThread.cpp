@@ -24,7 +24,12 @@ void TMySMTPThread::CloseClientSockets() {
   }
 }
 
+void TMySMTPThread::ClearClientAborts() {
+  resolver_->ClearAbort();
+  smtp_->ClearAbort();
+}
+
 void TMySMTPThread::Terminate() {
-  CloseClientSockets();
   SmtpConnectionThread::Terminate();
+  CloseClientSockets();
 }

@@ -23,8 +23,14 @@ class TMySMTPThread : public SmtpConnectionThread {
   TIdDNSResolver& DNSResolver() { return *resolver_; }
 
   // Safe from any thread: a DNS wait or an SMTP read or write in progress
-  // on this connection fails at once.
+  // on this connection fails at once, and so does every later query or
+  // connection until ClearClientAborts.
   void CloseClientSockets();
+  // Connection thread only, as a delivery starts: lets the clients work
+  // again after CloseClientSockets.
+  void ClearClientAborts();
+  // Marks the thread stopped, then closes the client sockets: a delivery that
+  // still saw the thread running finds its clients closed.
   void Terminate() override;
 
  private:

@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <mutex>
 #include <string>
@@ -33,8 +34,9 @@ class TcpStream {
   void Connect(const sockaddr_in& address, int timeoutMs);
 
   // Reads one line ended by LF; the LF and one CR before it are removed.
-  // Throws ELineTooLong, EReadTimeout (no complete line within timeoutMs of
-  // the last data), EConnectionClosed (peer closed, or aborted), ESocketError.
+  // Throws ELineTooLong, EReadTimeout (the line not complete within
+  // timeoutMs, however the bytes trickle in), EConnectionClosed (peer
+  // closed, or aborted), ESocketError.
   std::string ReadLine(int timeoutMs = kForever);
 
   // True when a whole line is already buffered (no system call needed).
@@ -48,7 +50,13 @@ class TcpStream {
 
   // Safe from any thread: shuts the socket down so the owner's blocked call
   // fails at once. The descriptor stays open until the owner calls Close.
+  // The abort holds across Close: every later Connect fails with
+  // ECONNABORTED until the owner calls ClearAbort, so an abort that lands
+  // between two connections is not lost.
   void Abort();
+  // Owner only: closes the socket and lets Connect open connections again
+  // after an Abort.
+  void ClearAbort();
   // Owner only: closes the socket and forgets buffered data.
   void Close();
   // Open, and not aborted, and the peer has not been seen to close.
@@ -63,8 +71,12 @@ class TcpStream {
  private:
   // Waits for events on the socket; false on timeout.
   bool Wait(short events, int timeoutMs);
+  using Deadline = std::chrono::steady_clock::time_point;
+  // Waits for events on the socket until the deadline; false when it passed.
+  bool WaitUntil(short events, Deadline deadline);
   // Receives more bytes into the input buffer; false when the peer closed.
-  bool Receive(int timeoutMs);
+  // Without a deadline it waits without end.
+  bool Receive(const Deadline* deadline);
 
   Fd fd_;
   mutable std::mutex abortLock_;  // orders Abort against Close/Connect

@@ -161,12 +161,32 @@ std::string ResolveLinks(const std::string& path) {
   return current;
 }
 
+namespace {
+
+// A new empty file with an unpredictable name beside the target: mkstemp
+// creates it with O_CREAT | O_EXCL, so nothing another user placed in the
+// folder (a link to a file of ours) is ever opened.
+int CreateTemporaryBeside(const std::string& target, std::string& temporary) {
+  temporary = FolderOf(target) + "/." + NameOf(target) + ".XXXXXX";
+  return ::mkostemp(temporary.data(), O_CLOEXEC);
+}
+
+}  // namespace
+
+bool CanReplace(const std::string& path) {
+  const std::string target = ResolveLinks(path);
+  std::string temporary;
+  const int fd = CreateTemporaryBeside(target, temporary);
+  if (fd < 0) return ::access(target.c_str(), W_OK) == 0;
+  ::close(fd);
+  ::unlink(temporary.c_str());
+  return true;
+}
+
 bool WriteFileAtomically(const std::string& path, const std::string& content) {
   const std::string target = ResolveLinks(path);
-  // mkstemp: a fresh random name, O_CREAT | O_EXCL, so nothing another user
-  // placed in the folder (a link to a file of ours) is ever opened.
-  std::string temporary = FolderOf(target) + "/." + NameOf(target) + ".XXXXXX";
-  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+  std::string temporary;
+  const int fd = CreateTemporaryBeside(target, temporary);
   if (fd < 0) {
     const int error = errno;
     return (error == EACCES || error == EPERM || error == EROFS) && RewriteInPlace(target, content);

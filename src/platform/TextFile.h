@@ -43,4 +43,9 @@ std::string ResolveLinks(const std::string& path);
 // the target is then left as it was and no temporary file stays behind.
 bool WriteFileAtomically(const std::string& path, const std::string& content);
 
+// True when WriteFileAtomically could store the file now: a temporary file
+// can be made beside its target (and is removed again), or the target
+// exists and is writable.
+bool CanReplace(const std::string& path);
+
 }  // namespace os

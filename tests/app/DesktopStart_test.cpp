@@ -39,7 +39,7 @@ class DesktopStartTest : public ::testing::Test {
     std::vector<std::string> variables{"QT_QPA_PLATFORM", "WAYLAND_DISPLAY"};
     variables.insert(variables.end(), environment.begin(), environment.end());
     return std::make_unique<AppProcess>(POSTWICK_EXECUTABLE, args,
-                                        data_.File("stderr-" + std::to_string(++runs_)), variables);
+                                        data_.File("stderr-" + std::to_string(++runs_)), "", variables);
   }
   std::string Said(int run) const { return TempFolder::Read(data_.File("stderr-" + std::to_string(run))); }
 

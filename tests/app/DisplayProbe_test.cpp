@@ -13,7 +13,7 @@
 
 #include "platform/UnixSocket.h"
 #include "support/FakeX11Display.h"
-#include "support/ScopedVariable.h"
+#include "support/ScopedEnvironment.h"
 #include "support/Timing.h"
 
 using namespace testing_support;
@@ -74,10 +74,11 @@ TEST(DisplayProbe, WhichDisplayIsCheckedAndWhatQtTries) {
        "xcb;offscreen"},
   };
   for (const auto& c : cases) {
-    ScopedVariable platform("QT_QPA_PLATFORM", c.platform);
-    ScopedVariable display("DISPLAY", c.display);
-    ScopedVariable wayland("WAYLAND_DISPLAY", c.wayland);
-    ScopedVariable session("XDG_SESSION_TYPE", std::nullopt);
+    ScopedEnvironment env;
+    env.Set("QT_QPA_PLATFORM", c.platform);
+    env.Set("DISPLAY", c.display);
+    env.Set("WAYLAND_DISPLAY", c.wayland);
+    env.Unset("XDG_SESSION_TYPE");
     EXPECT_EQ(CheckDisplay(300ms).state, c.state) << c.name;
     EXPECT_EQ(PlatformsToTry(), c.platforms) << c.name;
   }

@@ -74,7 +74,7 @@ TEST(HeadlessStart, SaysWhereItListensAndNothingElse) {
     WriteHeadlessSettings(data.Path(), port);
     std::vector<std::string> args = HeadlessArgs(data);
     if (verbose) args.push_back("--verbose");
-    AppProcess app(POSTWICK_EXECUTABLE, args, data.File("stderr"), {"XDG_RUNTIME_DIR"});
+    AppProcess app(POSTWICK_EXECUTABLE, args, data.File("stderr"), "", {"XDG_RUNTIME_DIR"});
     ASSERT_TRUE(WaitForGreeting(port, 10s).has_value());
     ASSERT_TRUE(app.Stop(SIGTERM, 5s));
     const std::string said = TempFolder::Read(data.File("stderr"));

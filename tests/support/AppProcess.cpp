@@ -79,7 +79,8 @@ std::vector<std::string> ChangedEnvironment(const std::vector<std::string>& chan
 }  // namespace
 
 AppProcess::AppProcess(const std::string& executable, const std::vector<std::string>& args,
-                       const std::string& errorFile, const std::vector<std::string>& environment) {
+                       const std::string& errorFile, const std::string& outputFile,
+                       const std::vector<std::string>& environment) {
   std::vector<std::string> words{executable};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -90,6 +91,9 @@ AppProcess::AppProcess(const std::string& executable, const std::vector<std::str
   if (!errorFile.empty())
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
+  if (!outputFile.empty())
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
   std::vector<std::string> variables = ChangedEnvironment(environment);
   std::vector<char*> envp;
   for (auto& variable : variables) envp.push_back(variable.data());

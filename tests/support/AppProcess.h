@@ -27,12 +27,14 @@ std::optional<std::string> WaitForGreeting(uint16_t port, std::chrono::milliseco
 
 class AppProcess {
  public:
-  // Starts executable with args, its standard error into errorFile when
-  // one is named; throws std::runtime_error when it cannot. The child gets
-  // this process's environment changed by `environment`: "NAME=value" sets
-  // a variable, a bare "NAME" removes it.
+  // Starts executable with args, its standard error into errorFile and its
+  // standard output into outputFile when they are named; throws
+  // std::runtime_error when it cannot. The child gets this process's
+  // environment changed by `environment`: "NAME=value" sets a variable, a
+  // bare "NAME" removes it.
   AppProcess(const std::string& executable, const std::vector<std::string>& args,
-             const std::string& errorFile = "", const std::vector<std::string>& environment = {});
+             const std::string& errorFile = "", const std::string& outputFile = "",
+             const std::vector<std::string>& environment = {});
   // Kills the process if it still runs and reaps it.
   ~AppProcess();
   AppProcess(const AppProcess&) = delete;

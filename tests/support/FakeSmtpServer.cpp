@@ -137,29 +137,71 @@ class FakeSmtpServer::Session {
   bool Respond(const std::string& verb, const std::string& line, std::vector<std::string> reply,
                const std::function<void()>& accepted = {}) {
     std::chrono::milliseconds delay = script_.replyDelay;
-    bool closeAfter = false;
+    const FakeSmtpRule* chosen = nullptr;
     for (const auto& rule : script_.rules) {
       if (Upper(rule.verb) != verb || (!rule.argument.empty() && !ContainsNoCase(line, rule.argument)))
         continue;
-      if (rule.action == FakeSmtpRule::Close) return false;
-      if (rule.action == FakeSmtpRule::Silent) {
-        StaySilent();
-        return false;
-      }
-      reply = rule.reply;
-      delay += rule.delay;
-      closeAfter = rule.action == FakeSmtpRule::ReplyThenClose;
+      chosen = &rule;
       break;
+    }
+    const auto action = chosen ? chosen->action : FakeSmtpRule::Reply;
+    if (action == FakeSmtpRule::Close) return false;
+    if (action == FakeSmtpRule::Reset) return ResetConnection();
+    if (action == FakeSmtpRule::Silent) {
+      StaySilent();
+      return false;
+    }
+    if (chosen) {
+      reply = chosen->reply;
+      delay += chosen->delay;
     }
     code_ = reply.empty() ? "000" : reply.front().substr(0, 3) + "000";
     if (accepted && code_[0] == '2') accepted();
     if (!server_.Pause(delay)) return false;
-    for (const auto& text : reply) {
-      stream_.Write(text);
-      stream_.Write("\r\n");
+    if (chosen && chosen->floodLines > 0 && !Flood(code_.substr(0, 3), chosen->floodLines)) return false;
+    std::string wire;
+    for (const auto& text : reply) wire += text + "\r\n";
+    if (chosen && chosen->byteInterval.count() > 0) {
+      if (!Trickle(wire, chosen->byteInterval)) return false;
+    } else {
+      stream_.Write(wire);
+      stream_.Flush(5000);
     }
-    stream_.Flush(5000);
-    return !closeAfter;
+    if (action == FakeSmtpRule::ReplyThenReset) return ResetConnection();
+    return action != FakeSmtpRule::ReplyThenClose;
+  }
+
+  // Continuation lines in bulk, as long as the peer takes them and at most
+  // `lines` of them; false when the peer went away or the server stops.
+  bool Flood(const std::string& code, int lines) {
+    const std::string one = code + "-flood flood flood flood flood flood flood flood\r\n";
+    std::string batch;
+    for (int i = 0; i < 1000; ++i) batch += one;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (int sent = 0; sent < lines; sent += 1000) {
+      if (server_.stopping_ || std::chrono::steady_clock::now() > until) return false;
+      stream_.Write(lines - sent >= 1000 ? batch : batch.substr(0, one.size() * (lines - sent)));
+      stream_.Flush(2000);
+    }
+    return true;
+  }
+
+  // One byte at a time with a pause before each.
+  bool Trickle(const std::string& wire, std::chrono::milliseconds interval) {
+    for (char c : wire) {
+      if (!server_.Pause(interval)) return false;
+      stream_.Write(std::string_view(&c, 1));
+      stream_.Flush(2000);
+    }
+    return true;
+  }
+
+  // Ends the session so that closing the socket sends a TCP reset instead of
+  // an orderly close.
+  bool ResetConnection() {
+    linger hard{1, 0};
+    setsockopt(stream_.NativeHandle(), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    return false;
   }
 
   // Reads and records until the peer goes; answers nothing.

@@ -1,7 +1,8 @@
 // A scriptable SMTP peer on a loopback address for tests and benchmarks: it
 // plays a remote mail exchanger, records what each session said and each
 // message it took, and can play the faults real exchangers show (refusals,
-// odd greetings and EHLO replies, closing, silence, slowness).
+// odd greetings and EHLO replies, closing, resetting, silence, slowness,
+// endless replies and replies that trickle in a byte at a time).
 #pragma once
 
 #include <atomic>
@@ -28,6 +29,8 @@ struct FakeSmtpRule {
     Close,           // close the connection without a reply
     Silent,          // never answer again in this session (the peer's read times out)
     ReplyThenClose,  // send the reply lines, then close the connection
+    Reset,           // drop the connection with a TCP reset, no reply
+    ReplyThenReset,  // send the reply lines, then drop the connection with a reset
   };
   // "CONNECT", "EHLO", "HELO", "MAIL", "RCPT", "DATA", "." (end of the
   // message text), "RSET", "QUIT", ...
@@ -39,12 +42,33 @@ struct FakeSmtpRule {
   // Whole reply lines, e.g. {"250-fake.test", "250 SIZE 1000"}.
   std::vector<std::string> reply;
   std::chrono::milliseconds delay{0};  // before the reply
+  // A hostile exchanger: this many "CODE-flood" lines go out before the reply
+  // lines (the code taken from the first reply line).
+  int floodLines = 0;
+  // A hostile exchanger: the reply goes out one byte at a time with this
+  // pause before each byte.
+  std::chrono::milliseconds byteInterval{0};
 
   static FakeSmtpRule Answer(std::string verb, std::vector<std::string> reply, std::string argument = "") {
     return {std::move(verb), std::move(argument), Reply, std::move(reply), {}};
   }
   static FakeSmtpRule AnswerThenClose(std::string verb, std::vector<std::string> reply) {
     return {std::move(verb), "", ReplyThenClose, std::move(reply), {}};
+  }
+  static FakeSmtpRule AnswerThenReset(std::string verb, std::vector<std::string> reply) {
+    return {std::move(verb), "", ReplyThenReset, std::move(reply), {}};
+  }
+  static FakeSmtpRule ResetOn(std::string verb) { return {std::move(verb), "", Reset, {}, {}}; }
+  static FakeSmtpRule Flood(std::string verb, int lines, std::vector<std::string> reply) {
+    FakeSmtpRule rule = Answer(std::move(verb), std::move(reply));
+    rule.floodLines = lines;
+    return rule;
+  }
+  static FakeSmtpRule Trickle(std::string verb, std::chrono::milliseconds interval,
+                              std::vector<std::string> reply) {
+    FakeSmtpRule rule = Answer(std::move(verb), std::move(reply));
+    rule.byteInterval = interval;
+    return rule;
   }
   static FakeSmtpRule CloseOn(std::string verb) { return {std::move(verb), "", Close, {}, {}}; }
   static FakeSmtpRule SilentOn(std::string verb) { return {std::move(verb), "", Silent, {}, {}}; }
