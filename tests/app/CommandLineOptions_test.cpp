@@ -3,9 +3,12 @@
 // copy that finds its files by the install marker.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -109,22 +112,39 @@ TEST(CommandLineOptions, OneShotOptionsLeaveTheRunningInstanceAlone) {
   EXPECT_TRUE(running.Stop(SIGTERM, 5s));
 }
 
-// A copy of the executable laid out as the install step lays it out: the
-// settings come from the user's configuration folder, the product
+// A copy of the executable laid out as the install step lays it out, in
+// root/prefix: bin/postwick and the marked share/postwick.
+struct InstalledCopy {
+  explicit InstalledCopy(const TempFolder& root)
+      : bin(root.File("prefix/bin")),
+        share(root.File("prefix/share/postwick")),
+        executable(bin + "/postwick") {
+    std::filesystem::create_directories(bin);
+    std::filesystem::create_directories(share);
+    std::error_code linkError;
+    std::filesystem::create_hard_link(POSTWICK_EXECUTABLE, executable, linkError);
+    if (linkError) std::filesystem::copy_file(POSTWICK_EXECUTABLE, executable);
+    TempFolder::Write(share + "/installed", "");
+    TempFolder::Write(share + "/Postwick.sys", "PROGNAME=Installed Postwick\r\nVERSION=9.8.7\r\n");
+  }
+  std::string bin, share, executable;
+};
+
+// How often a text occurs in another.
+int Occurrences(const std::string& text, const std::string& part) {
+  int count = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+// The settings come from the user's configuration folder, the product
 // information from share/postwick, and the log goes to the state folder;
 // nothing is read or written beside the executable.
 TEST(CommandLineOptions, InstalledCopyUsesTheUsersFoldersAndItsDataFolder) {
   TempFolder root;
-  const std::string bin = root.File("prefix/bin");
-  const std::string share = root.File("prefix/share/postwick");
-  std::filesystem::create_directories(bin);
-  std::filesystem::create_directories(share);
-  const std::string executable = bin + "/postwick";
-  std::error_code linkError;
-  std::filesystem::create_hard_link(POSTWICK_EXECUTABLE, executable, linkError);
-  if (linkError) std::filesystem::copy_file(POSTWICK_EXECUTABLE, executable);
-  TempFolder::Write(share + "/installed", "");
-  TempFolder::Write(share + "/Postwick.sys", "PROGNAME=Installed Postwick\r\nVERSION=9.8.7\r\n");
+  const InstalledCopy copy(root);
+  const std::string& bin = copy.bin;
+  const std::string& executable = copy.executable;
 
   // XDG_CONFIG_HOME unset (so ~/.config), XDG_STATE_HOME set.
   const std::string home = root.File("home");
@@ -155,6 +175,58 @@ TEST(CommandLineOptions, InstalledCopyUsesTheUsersFoldersAndItsDataFolder) {
   EXPECT_TRUE(Contains(TempFolder::Read(log), "0 nodomain\tInstalled layout\t")) << TempFolder::Read(log);
   EXPECT_FALSE(std::filesystem::exists(bin + "/postwick.log"));
   EXPECT_FALSE(std::filesystem::exists(bin + "/postwick.opt"));
+}
+
+// A fresh account whose state folder cannot be made, or is read-only: the
+// relay runs, and the user is told once that its log cannot be kept.
+TEST(CommandLineOptions, AUserFolderThatCannotBeMadeOrWrittenIsSaidOnce) {
+  struct Case {
+    const char* name;
+    std::function<bool(const std::string& state)> prepare;  // false: not possible here
+    std::string said;
+  };
+  const Case cases[] = {
+      {"a file where the state folder should be",
+       [](const std::string& state) {
+         TempFolder::Write(state, "a file, not a folder");
+         return true;
+       },
+       "Error: Could not create the folder "},
+      {"a read-only state folder",
+       [](const std::string& state) {
+         std::filesystem::create_directories(state);
+         if (::mount("tmpfs", state.c_str(), "tmpfs", 0, "size=64k,mode=0700") != 0) return false;
+         std::filesystem::create_directory(state + "/postwick");
+         return ::mount(nullptr, state.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+       },
+       "Error: Could not write in the folder "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder root;
+    const InstalledCopy copy(root);
+    const std::string state = root.File("state");
+    if (!c.prepare(state)) {
+      ::umount2(state.c_str(), MNT_DETACH);
+      std::cout << "skipped: " << c.name << " needs mounting a file system\n";
+      continue;
+    }
+    ScopedEnvironment env;
+    env.Unset("POSTWICK_DATA_DIR");
+    env.Set("HOME", root.File("home"));
+    env.Set("XDG_CONFIG_HOME", root.File("config"));
+    env.Set("XDG_STATE_HOME", state);
+    std::filesystem::create_directories(root.File("config/postwick"));
+    const uint16_t port = FreeTcpPort();
+    WriteHeadlessSettings(root.File("config/postwick"), port);
+
+    AppProcess relay(copy.executable, {"--headless"}, root.File("err"));
+    EXPECT_TRUE(WaitForGreeting(port, 10s).has_value()) << "the relay runs all the same";
+    ASSERT_TRUE(relay.Stop(SIGTERM, 5s));
+    ::umount2(state.c_str(), MNT_DETACH);
+    const std::string said = TempFolder::Read(root.File("err"));
+    EXPECT_EQ(Occurrences(said, c.said + state + "/postwick"), 1) << said;
+  }
 }
 
 }  // namespace
