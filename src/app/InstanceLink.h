@@ -44,6 +44,9 @@ class InstanceLink {
 
   // Takes the instance lock, without waiting.
   Role Claim();
+  // Gives the lock up again (a start that only asked the running instance to
+  // close must not hold up the next start).
+  void Release() { lock_.Release(); }
 
   // For the second instance: delivers a message, waiting up to `limit` for
   // the first instance to listen (it may be starting) and to answer. False

@@ -139,6 +139,7 @@ int main(int argc, char** argv) {
   switch (StartStepFor(commandLine.command, anotherRuns)) {
     case StartStep::Close:
       if (anotherRuns) link.Send(kCloseMessage, kHandOverWait);
+      link.Release();
       std::this_thread::sleep_for(kCloseWait);
       return 0;
     case StartStep::HandOverOpen:

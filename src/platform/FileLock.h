@@ -18,6 +18,7 @@ class FileLock {
   // file without waiting. kHeldElsewhere when another process holds it.
   Outcome TryLock(const std::string& path);
   bool Held() const { return static_cast<bool>(fd_); }
+  void Release() { fd_.reset(); }
 
  private:
   Fd fd_;

@@ -97,6 +97,17 @@ TEST_F(InstanceTest, CloseEndsTheRunningInstance) {
   EXPECT_EQ(closer.WaitForExit(12s), 0);  // it waits a while before it ends
 }
 
+// "close" with nothing running waits a while before it ends; a start in
+// that time must still run.
+TEST_F(InstanceTest, ACloseWithNothingRunningDoesNotHoldUpTheNextStart) {
+  Program closer(folder_.Path(), {"close"});
+  std::this_thread::sleep_for(300ms);
+  auto first = StartFirst();
+  EXPECT_EQ(closer.WaitForExit(0ms), std::nullopt) << "the closer should still be waiting";
+  first->Signal(SIGTERM);
+  EXPECT_EQ(first->WaitForExit(5s), 0);
+}
+
 TEST_F(InstanceTest, LogIsSavedWhileRunningAndOnSigterm) {
   auto first = StartFirst();
   const std::string logFile = folder_.File("postwick.log");
