@@ -1,0 +1,38 @@
+// The two problem warnings: their texts and how often the DNS warning may
+// come back. Shown in a window on a desktop and as one line on standard
+// error when headless; both use what is here.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+// Three free mail providers that throttle a sender after a handful of
+// messages; the send-errors warning names them.
+inline constexpr const char* kFreeMailProviders = "gmail.com, yahoo.com, outlook.com";
+
+// "<product> encountered more than 20 sending errors one after another. ..."
+std::string SendErrorsWarningText(const std::string& productName);
+// "<product> could not detect your DNS server automatically, ..."
+std::string DnsWarningText(const std::string& productName);
+
+// Limits the DNS warning: a request is accepted unless the last accepted one
+// was less than 7 seconds ago (rounded to whole seconds). An accepted request
+// shows the warning, or brings the open one to the front.
+class DnsWarningGate {
+ public:
+  using Clock = std::function<std::chrono::milliseconds()>;
+  static constexpr long long kMinimumSeconds = 7;
+
+  // The clock counts from any fixed point; a monotonic one by default, so
+  // setting the computer's clock neither silences nor repeats the warning.
+  explicit DnsWarningGate(Clock clock = {});
+
+  // True when the warning may show now; remembers the time when it may.
+  bool Accept();
+
+ private:
+  Clock clock_;
+  bool accepted_ = false;
+  std::chrono::milliseconds last_{0};
+};
