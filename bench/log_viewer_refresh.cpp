@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "log/OperationLog.h"
+#include "ui/FakeWindowHost.h"
 #include "ui/LogViewer.h"
 
 namespace {
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
   TOperationLog log;
+  testing_support::FakeWindowHost host;
   for (int i = 0; i < kRecords; ++i) Record(log, i);
 
   std::vector<double> first;
@@ -48,7 +50,7 @@ int main(int argc, char** argv) {
   std::vector<double> shiftPainted;
   QElapsedTimer clock;
   for (int round = 0; round < 20; ++round) {
-    auto* viewer = new TLogViewer(log, [](int) {});
+    auto* viewer = new TLogViewer(log, host);
     viewer->show();
     log.WriteLogRecord(true, true, "x@example.com", "x", "Sent successfully");
     clock.start();
@@ -57,7 +59,7 @@ int main(int argc, char** argv) {
     delete viewer;
   }
 
-  auto* viewer = new TLogViewer(log, [](int) {});
+  auto* viewer = new TLogViewer(log, host);
   viewer->show();
   viewer->TimerTimer();
   auto* view = viewer->findChild<QTableView*>(QStringLiteral("View"));

@@ -13,6 +13,7 @@
 #include "log/OperationLog.h"
 #include "ui/LogViewerModel.h"
 #include "ui/SingleWindow.h"
+#include "ui/WindowHost.h"
 #include "ui_LogViewer.h"
 
 namespace {
@@ -30,8 +31,8 @@ QPointer<TLogViewer> LogViewer;
 
 }  // namespace
 
-TLogViewer::TLogViewer(TOperationLog& log, HelpOpener openHelp, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::LogViewer>()), log_(log), openHelp_(std::move(openHelp)) {
+TLogViewer::TLogViewer(TOperationLog& log, ui::WindowHost& host, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::LogViewer>()), log_(log), host_(host) {
   ui_->setupUi(this);
   setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
   setWindowIcon(MakeAppIcon(AppIcon::Log));
@@ -56,9 +57,9 @@ TLogViewer::TLogViewer(TOperationLog& log, HelpOpener openHelp, QWidget* parent)
 
   connect(ui_->CloseButton, &QPushButton::clicked, this, &QDialog::close);
   connect(ui_->ClearButton, &QPushButton::clicked, this, &TLogViewer::ClearClick);
-  connect(ui_->HelpButton, &QPushButton::clicked, this, [this] { openHelp_(kHelpLogViewer); });
+  connect(ui_->HelpButton, &QPushButton::clicked, this, [this] { host_.OpenHelp(kHelpLogViewer); });
   connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this,
-          [this] { openHelp_(kHelpLogViewer); });
+          [this] { host_.OpenHelp(kHelpLogViewer); });
   connect(ui_->View->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           &TLogViewer::ShowSelectedStatus);
   timer_.setSingleShot(false);
@@ -157,6 +158,6 @@ void TLogViewer::ClearClick() {
   timer_.start();
 }
 
-TLogViewer* ShowLogViewer(TOperationLog& log, TLogViewer::HelpOpener openHelp) {
-  return ui::ShowSingleWindow(LogViewer, [&] { return new TLogViewer(log, std::move(openHelp)); });
+TLogViewer* ShowLogViewer(TOperationLog& log, ui::WindowHost& host) {
+  return ui::ShowSingleWindow(LogViewer, [&] { return new TLogViewer(log, host); });
 }

@@ -7,11 +7,13 @@
 #include <QDialog>
 #include <QPointer>
 #include <QTimer>
-#include <functional>
 #include <memory>
 
 class LogViewerModel;
 class TOperationLog;
+namespace ui {
+class WindowHost;
+}
 
 namespace Ui {
 class LogViewer;
@@ -21,9 +23,8 @@ class TLogViewer : public QDialog {
   Q_OBJECT
 
  public:
-  using HelpOpener = std::function<void(int context)>;
-
-  TLogViewer(TOperationLog& log, HelpOpener openHelp, QWidget* parent = nullptr);
+  // The viewer reads and clears the log it is given; the host opens its help.
+  TLogViewer(TOperationLog& log, ui::WindowHost& host, QWidget* parent = nullptr);
   ~TLogViewer() override;
 
   // The refresh tick (public so tests and the benchmark can run one at once).
@@ -41,7 +42,7 @@ class TLogViewer : public QDialog {
 
   std::unique_ptr<Ui::LogViewer> ui_;
   TOperationLog& log_;
-  HelpOpener openHelp_;
+  ui::WindowHost& host_;
   LogViewerModel* model_;
   QTimer timer_;  // Timer
   bool refreshOnNextTick_ = false;
@@ -50,4 +51,4 @@ class TLogViewer : public QDialog {
 
 // ShowLogViewer: the one log viewer, built when none is open, else brought to
 // the front.
-TLogViewer* ShowLogViewer(TOperationLog& log, TLogViewer::HelpOpener openHelp);
+TLogViewer* ShowLogViewer(TOperationLog& log, ui::WindowHost& host);

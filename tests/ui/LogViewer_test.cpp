@@ -17,6 +17,7 @@
 #include "core/AppIcons.h"
 #include "core/UserMessages.h"
 #include "log/OperationLog.h"
+#include "ui/FakeWindowHost.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ class LogViewerTest : public ::testing::Test {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
   void Open() {
-    viewer = ShowLogViewer(log, [this](int context) { helpOpened.push_back(context); });
+    viewer = ShowLogViewer(log, host);
     view = viewer->findChild<QTableView*>(QStringLiteral("View"));
     result = viewer->findChild<QLineEdit*>(QStringLiteral("ResultP"));
     ASSERT_NE(view, nullptr);
@@ -62,7 +63,7 @@ class LogViewerTest : public ::testing::Test {
   QPointer<TLogViewer> viewer;
   QTableView* view = nullptr;
   QLineEdit* result = nullptr;
-  std::vector<int> helpOpened;
+  testing_support::FakeWindowHost host;
 };
 
 TEST_F(LogViewerTest, EmptyLogThenARecordShowsWithinTwoSecondsSelected) {
@@ -157,9 +158,9 @@ TEST_F(LogViewerTest, ClearAsksAndEmptiesOnlyOnOk) {
 TEST_F(LogViewerTest, OneViewerAtATimeWithHelpAndEscape) {
   Open();
   TLogViewer* first = viewer;
-  EXPECT_EQ(ShowLogViewer(log, [](int) {}), first);
+  EXPECT_EQ(ShowLogViewer(log, host), first);
   viewer->findChild<QPushButton*>(QStringLiteral("HelpButton"))->click();
-  EXPECT_EQ(helpOpened, std::vector<int>{1000});
+  EXPECT_EQ(host.helpOpened, std::vector<int>{1000});
 
   QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
   QApplication::sendEvent(view, &escape);
