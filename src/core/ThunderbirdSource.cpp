@@ -182,6 +182,8 @@ void ThunderbirdSource::ReadMailAccounts(std::vector<std::string>& list) {
       if (Trim(account.SmtpServer).empty()) continue;
       std::string label = prefs.String(ServerPref(key, "description")).value_or("");
       if (Trim(label).empty()) label = prefs.String(ServerPref(key, "username")).value_or("");
+      // A server pointed at the relay keeps the name of its own host.
+      if (Trim(label).empty()) label = prefs.String(SavedPref(key, "hostname")).value_or("");
       if (Trim(label).empty()) label = account.SmtpServer;
       account.AccountName = "Thunderbird (" + profile.name + "): " + label;
       long long port = prefs.Integer(ServerPref(key, "port")).value_or(0);
