@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 // Three free mail providers that throttle a sender after a handful of
 // messages; the send-errors warning names them.
@@ -16,6 +17,17 @@ inline constexpr const char* kFreeMailProviders = "gmail.com, yahoo.com, outlook
 std::string SendErrorsWarningText(const std::string& productName);
 // "<product> could not detect your DNS server automatically, ..."
 std::string DnsWarningText(const std::string& productName);
+
+// The note shown after a message that reached some of its recipients but not
+// all: mail programs treat the refusal of any recipient as a failure of the
+// whole message, so without it a user sends again to everyone and the
+// delivered recipients get the message twice.
+struct PartialDeliveryNote {
+  std::string title;
+  std::string text;
+};
+PartialDeliveryNote MakePartialDeliveryNote(const std::string& subject, int delivered,
+                                            const std::vector<std::string>& failed);
 
 // Limits the DNS warning: a request is accepted unless the last accepted one
 // was less than 7 seconds ago (rounded to whole seconds). An accepted request
