@@ -8,6 +8,7 @@
 #include <QSystemTrayIcon>
 #include <QUrl>
 #include <QWidget>
+#include <cstdio>
 
 #include "core/AppIcons.h"
 #include "core/HelpFile.h"
@@ -18,6 +19,7 @@
 #include "delivery/SystemDnsServer.h"
 #include "intake/LocalServer.h"
 #include "log/OperationLog.h"
+#include "log/ProblemWarnings.h"
 #include "platform/AccountStore.h"
 
 namespace {
@@ -45,7 +47,8 @@ void ArmTimer(QTimer& timer) {
   if (!timer.isActive()) timer.start();
 }
 
-TDummyForm::TDummyForm(Environment environment, QObject* parent) : QObject(parent), env_(std::move(environment)) {
+TDummyForm::TDummyForm(Environment environment, QObject* parent)
+    : QObject(parent), env_(std::move(environment)) {
   setObjectName(QStringLiteral("Dummy Form"));
   if (!env_.findSystemDnsServer) env_.findSystemDnsServer = [] { return FindSystemDnsServer(); };
   SetUpOneShot(Timer1, 200);
@@ -65,18 +68,27 @@ TDummyForm::TDummyForm(Environment environment, QObject* parent) : QObject(paren
   connect(&Timer3, &QTimer::timeout, this, &TDummyForm::sendErrorsWarningRequested);
   connect(&Timer4, &QTimer::timeout, this, &TDummyForm::Timer4Timer);
   connect(&Timer5, &QTimer::timeout, this, &TDummyForm::FormClose);
-  connect(&LogSaveTimer, &QTimer::timeout, this, [this] { OperationLog().SaveIfDirty(env_.paths.LogFile()); });
+  connect(&LogSaveTimer, &QTimer::timeout, this,
+          [this] { OperationLog().SaveIfDirty(env_.paths.LogFile()); });
 
   CreateActions();
   if (!env_.headless) CreateTray();
 
   relay_.SetDnsWarningHook([this](int tag) { ArmDnsWarningTimer(tag); });
+  relay_.SetPartialDeliveryHook([this](const DeliveryReport& report) {
+    const PartialDeliveryNote note = MakePartialDeliveryNote(report.subject, report.delivered, report.failed);
+    QMetaObject::invokeMethod(
+        this,
+        [this, title = Text(note.title), text = Text(note.text)] { emit partialDeliveryNoted(title, text); },
+        Qt::QueuedConnection);
+  });
   OperationLog().SetSendErrorsHook([this] { ScheduleSendErrorsWarning(); });
 }
 
 TDummyForm::~TDummyForm() {
   OperationLog().SetSendErrorsHook(nullptr);
   relay_.SetDnsWarningHook(nullptr);
+  relay_.SetPartialDeliveryHook(nullptr);
   if (!closing_) FormClose();
 }
 
@@ -89,7 +101,8 @@ void TDummyForm::CreateActions() {
     std::function<void()> effect;
   };
   const Row rows[] = {
-      {Open, "Open", QKeySequence(Qt::CTRL | Qt::Key_O), AppIcon::Open, [this] { emit showMainWindowRequested(); }},
+      {Open, "Open", QKeySequence(Qt::CTRL | Qt::Key_O), AppIcon::Open,
+       [this] { emit showMainWindowRequested(); }},
       {LogAction, "View Log", QKeySequence(Qt::CTRL | Qt::Key_L), AppIcon::Log,
        [this] { emit showLogViewerRequested(); }},
       {MailCfgAction, "Configure", QKeySequence(Qt::CTRL | Qt::Key_F), AppIcon::Configure,
@@ -177,8 +190,9 @@ void TDummyForm::StartTimers() {
 }
 
 void TDummyForm::ReportListenFailure(const std::exception& failure) {
-  // The port-in-use dialog takes over here once it exists; until then say
-  // plainly why the relay cannot listen.
+  // Say plainly why the relay cannot listen: the error line when headless;
+  // on a desktop the port-in-use dialog follows, and the line goes to
+  // standard error for whoever started the program from a terminal.
   const int port = PortNumber(ListenPort);
   QString text = Text(failure.what());
   if (const auto* bindError = dynamic_cast<const EBindError*>(&failure);
@@ -192,7 +206,11 @@ void TDummyForm::ReportListenFailure(const std::exception& failure) {
   } else {
     text += QStringLiteral(" (port %1)").arg(port);
   }
-  UserMessages::Error(text);
+  if (env_.headless) {
+    UserMessages::Error(text);
+  } else {
+    std::fprintf(stderr, "Error: %s\n", text.toLocal8Bit().constData());
+  }
 }
 
 void TDummyForm::Timer2Timer() {
@@ -214,7 +232,8 @@ void TDummyForm::AutodetectDnsServer() {
 }
 
 void TDummyForm::ScheduleSendErrorsWarning() {
-  QMetaObject::invokeMethod(this, [this] { ArmTimer(Timer3); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { ArmTimer(Timer3); }, Qt::QueuedConnection);
 }
 
 void TDummyForm::ArmDnsWarningTimer(int tag) {
@@ -239,7 +258,8 @@ void TDummyForm::SaveDNS(const std::string& server) {
 
 void TDummyForm::SavePort(const std::string& port, bool localOnly) {
   net::AccountStore accounts(env_.paths.AccountStoreFile());
-  const PortStoreResult stored = StorePortSetting(env_.paths.SettingsFile(), ListenPort, port, localOnly, &accounts);
+  const PortStoreResult stored =
+      StorePortSetting(env_.paths.SettingsFile(), ListenPort, port, localOnly, &accounts);
   ListenPort = stored.ListenPort;
   relay_.SetLocalOnly(stored.LocalOnly);
   for (const std::string& message : stored.Messages) UserMessages::Information(Text(message));
@@ -256,7 +276,8 @@ void TDummyForm::BringToFront() {
   if (!window) {
     const auto windows = QApplication::topLevelWidgets();
     for (QWidget* candidate : windows)
-      if (candidate->isVisible() && candidate->isEnabled() && !qobject_cast<QMenu*>(candidate)) window = candidate;
+      if (candidate->isVisible() && candidate->isEnabled() && !qobject_cast<QMenu*>(candidate))
+        window = candidate;
   }
   if (!window || !window->isVisible() || !window->isEnabled()) return;
   if (window->isMinimized()) window->showNormal();

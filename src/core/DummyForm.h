@@ -5,13 +5,12 @@
 // run-time settings and is the one object through which windows change them.
 #pragma once
 
+#include <QObject>
+#include <QTimer>
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
-
-#include <QObject>
-#include <QTimer>
 
 #include "core/AppPaths.h"
 #include "core/ProductInfoFile.h"
@@ -61,6 +60,8 @@ class TDummyForm : public QObject {
   const Environment& Env() const { return env_; }
   RelayServer& Relay() { return relay_; }
   QMenu* TryIconMenu() const { return trayMenu_; }
+  // Null when headless.
+  QSystemTrayIcon* TrayIcon() const { return trayIcon_; }
 
   // MainActionList.
   QAction* Open = nullptr;
@@ -95,6 +96,8 @@ class TDummyForm : public QObject {
   void sendErrorsWarningRequested();
   void dnsWarningRequested();
   void dnsWarningCloseRequested();
+  // A message reached some of its recipients but not all.
+  void partialDeliveryNoted(const QString& title, const QString& text);
   // Exit has completed: the listener is down and the log saved.
   void closed();
 

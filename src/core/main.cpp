@@ -1,15 +1,15 @@
 // Entry point: module initialisation (log, product information), the
 // single-instance rule with the "open" and "close" arguments, then the
 // controller on a desktop or, without a display, headless.
+#include <QAction>
+#include <QApplication>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <QAction>
-#include <QApplication>
 
 #include "core/AppPaths.h"
 #include "core/DummyForm.h"
@@ -18,6 +18,8 @@
 #include "core/ProductInfoFile.h"
 #include "core/UserMessages.h"
 #include "log/OperationLog.h"
+#include "log/ProblemWarnings.h"
+#include "ui/DesktopWindows.h"
 
 namespace {
 
@@ -103,22 +105,32 @@ int main(int argc, char** argv) {
     QObject::connect(&channel, &InstanceChannel::openRequested, controller.Open, &QAction::trigger);
     ExitSignals exitSignals;
     QObject::connect(&exitSignals, &ExitSignals::exitRequested, controller.ExitAction, &QAction::trigger);
+    HeadlessWarnings headlessWarnings(controller.Env().product.ProductName, stderr);
+    std::unique_ptr<ui::DesktopWindows> windows;
     if (controller.Env().headless) {
       // Without a display there is no window to open; say so, so that an
       // "open" request visibly reached this instance.
-      QObject::connect(&controller, &TDummyForm::showMainWindowRequested, [] {
-        std::fprintf(stderr, "Open: running headless, there is no window to show.\n");
-      });
-      QObject::connect(&controller, &TDummyForm::sendErrorsWarningRequested, [] {
-        std::fprintf(stderr, "Warning: many sending errors one after another; outgoing port 25 may be blocked.\n");
-      });
-      QObject::connect(&controller, &TDummyForm::dnsWarningRequested, [] {
-        std::fprintf(stderr, "Warning: no DNS server is known; messages cannot be relayed.\n");
-      });
+      QObject::connect(&controller, &TDummyForm::showMainWindowRequested,
+                       [] { std::fprintf(stderr, "Open: running headless, there is no window to show.\n"); });
+      QObject::connect(&controller, &TDummyForm::sendErrorsWarningRequested,
+                       [&headlessWarnings] { headlessWarnings.ShowSendErrorsWarning(); });
+      QObject::connect(&controller, &TDummyForm::dnsWarningRequested,
+                       [&headlessWarnings] { headlessWarnings.ShowDnsWarning(); });
+      QObject::connect(&controller, &TDummyForm::partialDeliveryNoted,
+                       [](const QString& title, const QString& text) {
+                         std::fprintf(stderr, "Warning: %s. %s\n", title.toLocal8Bit().constData(),
+                                      text.toLocal8Bit().constData());
+                         std::fflush(stderr);
+                       });
+    } else {
+      windows = std::make_unique<ui::DesktopWindows>(controller);
     }
     if (controller.FormCreate()) {
       exitCode = app.exec();
     } else {
+      // The port could not be taken: on a desktop the user chooses what to
+      // do about it; the program ends either way.
+      if (windows) windows->ShowPortInUse();
       exitCode = 1;
     }
   }

@@ -61,8 +61,8 @@ bool TryHost(TIdSMTP& smtp, const std::string& host, TIdMessage& msg, std::strin
   return false;
 }
 
-RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg, const TIdEMailAddressItem& recipient,
-                                    const std::string& dnsServer) {
+RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg,
+                                    const TIdEMailAddressItem& recipient, const std::string& dnsServer) {
   RecipientOutcome outcome;
   msg.Recipients.Clear();
   msg.CCList.Clear();
@@ -124,23 +124,27 @@ bool LookupMxHosts(TMySMTPThread& thread, const std::string& dnsServer, const st
 }
 
 void DeliverMessage(TMySMTPThread& thread, TIdMessage& msg, const TIdEMailAddressList& envelope,
-                    const std::string& dnsServer, std::string& replyText) {
+                    const std::string& dnsServer, std::string& replyText, DeliveryReport* report) {
   std::string failedRecipients;
   msg.ProcessHeaders();
   if (msg.From.Address.empty() || envelope.GetEMailAddresses().empty())
     throw EFailure(delivery_text::kRelayingDenied);
+  if (report) report->subject = msg.Subject;
 
   for (const auto& recipient : envelope) {
     if (thread.Terminated() || ShuttingDown) throw EFailure(delivery_text::kRelayingDenied);
     const RecipientOutcome outcome = DeliverToRecipient(thread, msg, recipient, dnsServer);
     if (outcome.failed) {
-      OperationLog().WriteLogRecord(false, outcome.lookupSucceeded, recipient.Address, msg.Subject, outcome.status);
+      OperationLog().WriteLogRecord(false, outcome.lookupSucceeded, recipient.Address, msg.Subject,
+                                    outcome.status);
       failedRecipients += recipient.Address + ", ";
       ++FailedCount;
+      if (report) report->failed.push_back(recipient.Address);
     } else {
       OperationLog().WriteLogRecord(true, outcome.lookupSucceeded, recipient.Address, msg.Subject,
                                     delivery_text::kSentSuccessfully);
       ++SentCount;
+      if (report) ++report->delivered;
     }
   }
   if (!failedRecipients.empty()) {

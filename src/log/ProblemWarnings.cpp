@@ -31,6 +31,23 @@ std::string DnsWarningText(const std::string& productName) {
          "program's tray icon. Please, click the button Help for more information.";
 }
 
+PartialDeliveryNote MakePartialDeliveryNote(const std::string& subject, int delivered,
+                                            const std::vector<std::string>& failed) {
+  // A tray note has little room: name the first few, count the rest.
+  constexpr std::size_t kNamed = 5;
+  const int total = delivered + static_cast<int>(failed.size());
+  PartialDeliveryNote note;
+  note.title =
+      "Message delivered to " + std::to_string(delivered) + " of " + std::to_string(total) + " recipients";
+  std::string names;
+  for (std::size_t i = 0; i < failed.size() && i < kNamed; ++i) names += (i ? ", " : "") + failed[i];
+  if (failed.size() > kNamed) names += " and " + std::to_string(failed.size() - kNamed) + " more";
+  const std::string message = subject.empty() ? "Your message" : "\"" + subject + "\"";
+  note.text = message + " was not delivered to " + names +
+              ". The other recipients have it: send it again to these only (see the log for the reasons).";
+  return note;
+}
+
 DnsWarningGate::DnsWarningGate(Clock clock) : clock_(std::move(clock)) {
   if (!clock_) {
     clock_ = [] {
@@ -51,4 +68,18 @@ bool DnsWarningGate::Accept() {
   accepted_ = true;
   last_ = now;
   return true;
+}
+
+HeadlessWarnings::HeadlessWarnings(std::string productName, std::FILE* out, DnsWarningGate::Clock clock)
+    : productName_(std::move(productName)), out_(out), dnsGate_(std::move(clock)) {}
+
+void HeadlessWarnings::ShowSendErrorsWarning() { Print(SendErrorsWarningText(productName_)); }
+
+void HeadlessWarnings::ShowDnsWarning() {
+  if (dnsGate_.Accept()) Print(DnsWarningText(productName_));
+}
+
+void HeadlessWarnings::Print(const std::string& text) {
+  std::fprintf(out_, "Warning: %s\n", text.c_str());
+  std::fflush(out_);
 }

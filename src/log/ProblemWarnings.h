@@ -4,8 +4,10 @@
 #pragma once
 
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 // Three free mail providers that throttle a sender after a handful of
 // messages; the send-errors warning names them.
@@ -15,6 +17,17 @@ inline constexpr const char* kFreeMailProviders = "gmail.com, yahoo.com, outlook
 std::string SendErrorsWarningText(const std::string& productName);
 // "<product> could not detect your DNS server automatically, ..."
 std::string DnsWarningText(const std::string& productName);
+
+// The note shown after a message that reached some of its recipients but not
+// all: mail programs treat the refusal of any recipient as a failure of the
+// whole message, so without it a user sends again to everyone and the
+// delivered recipients get the message twice.
+struct PartialDeliveryNote {
+  std::string title;
+  std::string text;
+};
+PartialDeliveryNote MakePartialDeliveryNote(const std::string& subject, int delivered,
+                                            const std::vector<std::string>& failed);
 
 // Limits the DNS warning: a request is accepted unless the last accepted one
 // was less than 7 seconds ago (rounded to whole seconds). An accepted request
@@ -35,4 +48,22 @@ class DnsWarningGate {
   Clock clock_;
   bool accepted_ = false;
   std::chrono::milliseconds last_{0};
+};
+
+// The warnings of a run without a display: each shown warning is one line on
+// the given stream ("Warning: " and its text), under the same rules as the
+// windows (the DNS warning at most every 7 seconds).
+class HeadlessWarnings {
+ public:
+  HeadlessWarnings(std::string productName, std::FILE* out, DnsWarningGate::Clock clock = {});
+
+  void ShowSendErrorsWarning();
+  void ShowDnsWarning();
+
+ private:
+  void Print(const std::string& text);
+
+  std::string productName_;
+  std::FILE* out_;
+  DnsWarningGate dnsGate_;
 };

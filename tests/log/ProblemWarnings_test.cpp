@@ -67,3 +67,54 @@ TEST(DnsWarningGateTest, AcceptsAtMostOncePerSevenRoundedSeconds) {
     }
   }
 }
+
+// Without a display each warning is one line; the DNS warning keeps its
+// seven-second rule there too.
+TEST(HeadlessWarningsTest, EachWarningIsOneLineOnTheStream) {
+  char* buffer = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&buffer, &size);
+  long long now = 0;
+  HeadlessWarnings warnings("Postwick", out, [&] { return std::chrono::milliseconds(now); });
+  warnings.ShowSendErrorsWarning();
+  warnings.ShowDnsWarning();
+  now = 2000;
+  warnings.ShowDnsWarning();  // too soon
+  now = 7000;
+  warnings.ShowDnsWarning();
+  std::fclose(out);
+  const std::string text(buffer, size);
+  std::free(buffer);
+  EXPECT_EQ(text, "Warning: " + SendErrorsWarningText("Postwick") + "\nWarning: " +
+                      DnsWarningText("Postwick") + "\nWarning: " + DnsWarningText("Postwick") + "\n");
+}
+
+TEST(PartialDeliveryNoteTest, CountsTheRecipientsAndNamesTheFailedOnes) {
+  const struct {
+    const char* subject;
+    int delivered;
+    std::vector<std::string> failed;
+    const char* title;
+    const char* text;
+  } cases[] = {
+      {"Minutes",
+       2,
+       {"bob@b.test"},
+       "Message delivered to 2 of 3 recipients",
+       "\"Minutes\" was not delivered to bob@b.test. The other recipients have it: send it again to these "
+       "only "
+       "(see the log for the reasons)."},
+      {"",
+       1,
+       {"a@x.test", "b@x.test", "c@x.test", "d@x.test", "e@x.test", "f@x.test", "g@x.test"},
+       "Message delivered to 1 of 8 recipients",
+       "Your message was not delivered to a@x.test, b@x.test, c@x.test, d@x.test, e@x.test and 2 more. The "
+       "other "
+       "recipients have it: send it again to these only (see the log for the reasons)."},
+  };
+  for (const auto& c : cases) {
+    const PartialDeliveryNote note = MakePartialDeliveryNote(c.subject, c.delivered, c.failed);
+    EXPECT_EQ(note.title, c.title);
+    EXPECT_EQ(note.text, c.text);
+  }
+}
