@@ -12,6 +12,7 @@
 
 #include "core/AppIcons.h"
 #include "core/HelpFile.h"
+#include "core/MailAccountSource.h"
 #include "core/Settings.h"
 #include "core/UserMessages.h"
 #include "delivery/DeliveryEngine.h"
@@ -257,10 +258,12 @@ void TDummyForm::SaveDNS(const std::string& server) {
 }
 
 void TDummyForm::SavePort(const std::string& port, bool localOnly) {
-  net::AccountStore accounts(env_.paths.AccountStoreFile());
   const PortStoreResult stored =
-      StorePortSetting(env_.paths.SettingsFile(), ListenPort, port, localOnly, &accounts);
+      StorePortSetting(env_.paths.SettingsFile(), ListenPort, port, localOnly, nullptr);
   ListenPort = stored.ListenPort;
+  // The accounts of every mail program pointed at the relay follow the port.
+  if (stored.PortChanged)
+    ::UpdateAccountPorts(UserMailAccountSources(env_.paths.AccountStoreFile()), ListenPort);
   relay_.SetLocalOnly(stored.LocalOnly);
   for (const std::string& message : stored.Messages) UserMessages::Information(Text(message));
 }

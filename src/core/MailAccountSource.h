@@ -36,8 +36,10 @@ class MailAccountSource {
 using MailAccountSources = std::vector<std::unique_ptr<MailAccountSource>>;
 
 // The sources of this user: the account store file and Thunderbird's profiles
-// under home (normally $HOME).
+// under home.
 MailAccountSources UserMailAccountSources(const std::string& accountStoreFile, const std::string& home);
+// The same with the home folder of $HOME (or, without it, the password file).
+MailAccountSources UserMailAccountSources(const std::string& accountStoreFile);
 
 // UpdateAccountPorts over every source; returns the accounts written.
 int UpdateAccountPorts(const MailAccountSources& sources, const std::string& listenPort);

@@ -3,6 +3,7 @@
 #include "core/AccountPorts.h"
 #include "core/DummyForm.h"
 #include "core/HelpFile.h"
+#include "core/MailAccountSource.h"
 #include "delivery/DeliveryEngine.h"
 #include "delivery/MySMTPThread.h"
 #include "platform/AccountStore.h"
@@ -19,8 +20,8 @@ void ControllerHost::SavePort(const std::string& port, bool localOnly) {
 }
 
 void ControllerHost::UpdateAccountPorts() {
-  net::AccountStore accounts(controller_.Env().paths.AccountStoreFile());
-  ::UpdateAccountPorts(accounts, controller_.ListenPort);
+  ::UpdateAccountPorts(UserMailAccountSources(controller_.Env().paths.AccountStoreFile()),
+                       controller_.ListenPort);
 }
 
 int64_t ControllerHost::SentCount() const { return ::SentCount.load(); }

@@ -4,7 +4,13 @@
 #include <QSystemTrayIcon>
 
 #include "core/DummyForm.h"
+#include "core/MailAccountSource.h"
+#include "log/OperationLog.h"
+#include "ui/AboutBox.h"
+#include "ui/LogViewer.h"
+#include "ui/MailCfgForm.h"
 #include "ui/PortChangeForm.h"
+#include "ui/Test25Form.h"
 #include "ui/WatchForm.h"
 
 namespace ui {
@@ -26,14 +32,24 @@ DesktopWindows::DesktopWindows(TDummyForm& controller, QObject* parent)
             if (QSystemTrayIcon* tray = controller_.TrayIcon())
               tray->showMessage(title, text, QSystemTrayIcon::Warning, kNoteMs);
           });
-  // Windows of the other kinds (log viewer, configuration, About) connect here
-  // the same way, one line each.
+  connect(&controller_, &TDummyForm::showLogViewerRequested, this,
+          [this] { ShowLogViewer(OperationLog(), host_); });
+  connect(&controller_, &TDummyForm::showMailCfgRequested, this, [this] {
+    const AppPaths& paths = controller_.Env().paths;
+    ShowMailCfgForm(
+        host_, [&] { return UserMailAccountSources(paths.AccountStoreFile()); }, PortTestTarget(paths));
+  });
+  connect(&controller_, &TDummyForm::showAboutRequested, this,
+          [this] { ShowAboutBox(controller_.Env().product); });
 }
 
 DesktopWindows::~DesktopWindows() {
-  // The main window refers to the host that ends here.
+  // The main window, the log viewer and the configuration window refer to
+  // the host that ends here.
   for (QWidget* window : QApplication::topLevelWidgets())
-    if (qobject_cast<TWatchForm*>(window)) delete window;
+    if (qobject_cast<TWatchForm*>(window) || qobject_cast<TLogViewer*>(window) ||
+        qobject_cast<TMailCfgForm*>(window))
+      delete window;
 }
 
 void DesktopWindows::ShowPortInUse() { ShowPortChangeForm(host_); }
