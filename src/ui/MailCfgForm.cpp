@@ -3,6 +3,7 @@
 #include <QListWidget>
 #include <QScreen>
 #include <QShortcut>
+#include <QTabBar>
 
 #include "core/AppIcons.h"
 #include "core/HelpFile.h"
@@ -72,6 +73,11 @@ TMailCfgForm::~TMailCfgForm() = default;
 // A fixed frame at the design size, taller or wider only where the desktop's
 // font needs it; the wrapped texts get their height at the final width.
 void TMailCfgForm::FitToContent() {
+  // Every page title and button keeps its whole text.
+  form_->PageControl1->tabBar()->setUsesScrollButtons(false);
+  form_->PageControl1->tabBar()->setElideMode(Qt::ElideNone);
+  for (QPushButton* button : findChildren<QPushButton*>())
+    button->setMinimumWidth(button->sizeHint().width());
   layout()->activate();
   const int width = std::max(kDesignSize.width(), layout()->totalMinimumSize().width());
   int height = layout()->totalSizeHint().height();
