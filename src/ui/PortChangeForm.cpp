@@ -22,9 +22,12 @@ TPortChangeForm::TPortChangeForm(ui::WindowHost& host, QWidget* parent)
   connect(form_->Button1, &QPushButton::clicked, this, &TPortChangeForm::Button1Click);
   connect(form_->Button3, &QPushButton::clicked, this, &QDialog::reject);
   connect(form_->Button2, &QPushButton::clicked, this, [this] { host_.OpenHelp(kHelpConfiguring); });
-  // Long texts wrap at the design width; the height follows them.
+  // The window is as wide as the choices' texts (a radio button does not
+  // wrap) and at least its design width; the explanations wrap within it and
+  // the height follows them.
   layout()->activate();
-  setFixedSize(561, std::max(337, layout()->totalHeightForWidth(561)));
+  const int width = std::max(561, layout()->totalSizeHint().width());
+  setFixedSize(width, std::max(337, layout()->totalHeightForWidth(width)));
 }
 
 TPortChangeForm::~TPortChangeForm() = default;

@@ -26,6 +26,14 @@ TEST(PortChangeFormTest, PortFieldIsEnabledOnlyWithTheAlternativePortChoice) {
   EXPECT_TRUE(field->isEnabled());
   dialog.findChild<QRadioButton*>("RadioButton1")->click();
   EXPECT_FALSE(field->isEnabled());
+
+  // A radio button does not wrap: the window is wide enough for both texts.
+  dialog.show();
+  QCoreApplication::processEvents();
+  for (const char* name : {"RadioButton1", "RadioButton2"}) {
+    auto* choice = dialog.findChild<QRadioButton*>(name);
+    EXPECT_GE(choice->width(), choice->sizeHint().width()) << name << " is cut off";
+  }
 }
 
 // Each row answers the modal dialog as a user would, while it runs.

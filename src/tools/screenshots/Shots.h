@@ -29,8 +29,8 @@ class Fixture {
   const ProductInfo& Product() const { return product_; }
   // Writes a file of the data folder (settings, log, account store ...).
   void WriteDataFile(const std::string& name, const std::string& text) const;
-  // A headless controller on the data folder, listening on a spare loopback
-  // port; built on first use. Windows that need the controller take it here.
+  // A headless controller on the data folder (port 2525, this computer
+  // only); built on first use. Windows that need the controller take it here.
   TDummyForm& Controller();
 
  private:

@@ -30,9 +30,9 @@ ShotRegistration::ShotRegistration(Shot shot) { Table().push_back(std::move(shot
 Fixture::Fixture(std::string executablePath, std::string dataDir)
     : paths_(std::move(executablePath), std::move(dataDir)) {
   product_ = LoadProductInfo(paths_.ProductInfoFile());
-  // A spare port and a DNS server nobody answers on: the pictures never
+  // A user's port and a DNS server nobody answers on: the pictures never
   // depend on the network.
-  WriteDataFile("postwick.opt", "USERPORT=1\r\nPORT=0\r\nFIREWALL=1\r\n");
+  WriteDataFile("postwick.opt", "USERPORT=1\r\nPORT=2525\r\nFIREWALL=1\r\n");
 }
 
 Fixture::~Fixture() = default;
@@ -87,7 +87,10 @@ int main(int argc, char** argv) {
   });
 
   QTemporaryDir data;
-  const std::string executable = QCoreApplication::applicationFilePath().toStdString();
+  // The windows see the files a program "postwick" beside this tool would
+  // have: the product information of the build, the settings of the fixture.
+  const std::string executable =
+      (QCoreApplication::applicationDirPath() + QStringLiteral("/postwick")).toStdString();
   int failures = 0;
   for (const shots::Shot& shot : shots::Table()) {
     if (!wanted.isEmpty() && !wanted.contains(shot.file)) continue;
