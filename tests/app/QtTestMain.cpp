@@ -1,11 +1,10 @@
 // Runs the Qt-side tests inside a QApplication on the offscreen platform.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-
-#include <QApplication>
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
