@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "core/AccountPorts.h"
-#include "core/TextUtils.h"
 #include "platform/AccountStore.h"
+#include "platform/AsciiText.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ std::uint32_t DwordOr(const std::string& text, std::uint32_t fallback) {
   return error == std::errc() && end == text.data() + text.size() && !text.empty() ? number : fallback;
 }
 
-bool Configure(net::AccountKey& key, const MailAccount& account, std::uint32_t port) {
+bool Configure(os::AccountKey& key, const MailAccount& account, std::uint32_t port) {
   key.WriteString("OLD_HOST", account.SmtpServer);
   key.WriteDword("OLD_PORT", DwordOr(account.SmtpPort, kDefaultPort));
   key.WriteDword("OLD_TIMEOUT", DwordOr(account.SmtpTimeout, kDefaultTimeout));
@@ -32,7 +32,7 @@ bool Configure(net::AccountKey& key, const MailAccount& account, std::uint32_t p
 
 // False when the saved server is gone (or is not a text): the key is then
 // left as it is rather than given an empty server.
-bool Restore(net::AccountKey& key) {
+bool Restore(os::AccountKey& key) {
   const auto host = key.ReadString("OLD_HOST");
   if (!host) return false;
   const std::uint32_t port = key.ReadDword("OLD_PORT").value_or(kDefaultPort);
@@ -48,17 +48,17 @@ bool Restore(net::AccountKey& key) {
 
 void AccountStoreSource::ReadMailAccounts(std::vector<std::string>& list) {
   list.clear();
-  net::AccountStore store(storeFile_);
-  if (!store.Load() || !store.KeyExists(net::kMailAccountsRoot)) return;
-  for (const std::string& name : store.SubkeyNames(net::kMailAccountsRoot)) {
-    const std::string path = std::string(net::kMailAccountsRoot) + "\\" + name;
+  os::AccountStore store(storeFile_);
+  if (!store.Load() || !store.KeyExists(os::kMailAccountsRoot)) return;
+  for (const std::string& name : store.SubkeyNames(os::kMailAccountsRoot)) {
+    const std::string path = std::string(os::kMailAccountsRoot) + "\\" + name;
     const auto key = store.OpenKey(path);
     if (!key) continue;
     MailAccount account;
     account.AccountName = key->ReadString("Account Name").value_or("");
-    if (Trim(account.AccountName).empty()) continue;
+    if (ascii::TrimSpaces(account.AccountName).empty()) continue;
     const auto server = key->ReadString("SMTP Server");
-    if (!server || Trim(*server).empty()) continue;
+    if (!server || ascii::TrimSpaces(*server).empty()) continue;
     account.SmtpServer = *server;
     account.SmtpPort = std::to_string(key->ReadDword("SMTP Port").value_or(kDefaultPort));
     account.SmtpTimeout = std::to_string(key->ReadDword("SMTP Timeout").value_or(kDefaultTimeout));
@@ -70,7 +70,7 @@ void AccountStoreSource::ReadMailAccounts(std::vector<std::string>& list) {
 
 bool AccountStoreSource::ApplyChanges(const std::vector<MailAccountChange>& changes,
                                       const std::string& listenPort) {
-  net::AccountStore store(storeFile_);
+  os::AccountStore store(storeFile_);
   if (!store.Load()) return false;
   bool changed = false;
   for (const MailAccountChange& change : changes) {
@@ -87,6 +87,6 @@ bool AccountStoreSource::ApplyChanges(const std::vector<MailAccountChange>& chan
 }
 
 int AccountStoreSource::UpdateAccountPorts(const std::string& listenPort) {
-  net::AccountStore store(storeFile_);
+  os::AccountStore store(storeFile_);
   return ::UpdateAccountPorts(store, listenPort);
 }

@@ -25,7 +25,7 @@ struct Section {
 
 std::vector<Section> ParseIni(const std::string& text) {
   std::vector<Section> sections;
-  for (const std::string& line : net::SplitLines(text)) {
+  for (const std::string& line : os::SplitLines(text)) {
     if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
       sections.push_back(Section{line.substr(1, line.size() - 2), {}});
       continue;
@@ -53,7 +53,7 @@ bool LockSymlinkIsLive(const std::string& folder) {
 }
 
 bool ParentLockIsHeld(const std::string& folder) {
-  const net::Fd file(::open((folder + "/.parentlock").c_str(), O_RDONLY | O_CLOEXEC));
+  const os::Fd file(::open((folder + "/.parentlock").c_str(), O_RDONLY | O_CLOEXEC));
   if (!file) return false;
   struct flock probe {};
   probe.l_type = F_WRLCK;
@@ -66,7 +66,7 @@ bool ParentLockIsHeld(const std::string& folder) {
 
 std::vector<ThunderbirdProfile> ReadThunderbirdProfiles(const std::string& root) {
   std::string text;
-  if (!net::ReadWholeFile(root + "/profiles.ini", text)) return {};
+  if (!os::ReadWholeFile(root + "/profiles.ini", text)) return {};
   std::vector<ThunderbirdProfile> profiles;
   for (const Section& section : ParseIni(text)) {
     if (section.name.rfind("Profile", 0) != 0) continue;

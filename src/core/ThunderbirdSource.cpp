@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <map>
 
-#include "core/TextUtils.h"
 #include "core/ThunderbirdProfiles.h"
+#include "platform/AsciiText.h"
 #include "platform/TextFile.h"
 
 namespace {
@@ -67,12 +67,12 @@ bool WritePrefs(const std::string& folder, const std::string& original, const st
   if (std::filesystem::is_symlink(path, error)) path = std::filesystem::canonical(path, error).string();
   if (error) return false;
   const std::string backup = PrefsFile(folder) + ThunderbirdSource::kBackupSuffix;
-  if (!net::FileExists(backup)) {
-    if (!net::WriteFileAtomically(backup, original)) return false;
+  if (!os::FileExists(backup)) {
+    if (!os::WriteFileAtomically(backup, original)) return false;
     struct stat info {};
     if (::stat(path.c_str(), &info) == 0) ::chmod(backup.c_str(), info.st_mode & 07777);
   }
-  return net::WriteFileAtomically(path, text);
+  return os::WriteFileAtomically(path, text);
 }
 
 }  // namespace
@@ -84,7 +84,7 @@ std::vector<std::string> ThunderbirdServerKeys(const ThunderbirdPrefs& prefs) {
   while (start <= list.size()) {
     std::size_t comma = list.find(',', start);
     if (comma == std::string::npos) comma = list.size();
-    const std::string key = Trim(list.substr(start, comma - start));
+    const std::string key = ascii::TrimSpaces(list.substr(start, comma - start));
     if (!key.empty() && std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
     start = comma + 1;
   }
@@ -174,17 +174,17 @@ void ThunderbirdSource::ReadMailAccounts(std::vector<std::string>& list) {
   list.clear();
   for (const Profile& profile : Profiles()) {
     std::string text;
-    if (!net::ReadWholeFile(PrefsFile(profile.folder), text)) continue;
+    if (!os::ReadWholeFile(PrefsFile(profile.folder), text)) continue;
     const ThunderbirdPrefs prefs(text);
     for (const std::string& key : ThunderbirdServerKeys(prefs)) {
       MailAccount account;
       account.SmtpServer = prefs.String(ServerPref(key, "hostname")).value_or("");
-      if (Trim(account.SmtpServer).empty()) continue;
+      if (ascii::TrimSpaces(account.SmtpServer).empty()) continue;
       std::string label = prefs.String(ServerPref(key, "description")).value_or("");
-      if (Trim(label).empty()) label = prefs.String(ServerPref(key, "username")).value_or("");
+      if (ascii::TrimSpaces(label).empty()) label = prefs.String(ServerPref(key, "username")).value_or("");
       // A server pointed at the relay keeps the name of its own host.
-      if (Trim(label).empty()) label = prefs.String(SavedPref(key, "hostname")).value_or("");
-      if (Trim(label).empty()) label = account.SmtpServer;
+      if (ascii::TrimSpaces(label).empty()) label = prefs.String(SavedPref(key, "hostname")).value_or("");
+      if (ascii::TrimSpaces(label).empty()) label = account.SmtpServer;
       account.AccountName = "Thunderbird (" + profile.name + "): " + label;
       long long port = prefs.Integer(ServerPref(key, "port")).value_or(0);
       if (port <= 0) {
@@ -223,7 +223,7 @@ bool ThunderbirdSource::ApplyChanges(const std::vector<MailAccountChange>& chang
   bool changed = false;
   for (const auto& [folder, profileChanges] : byProfile) {
     std::string original;
-    if (ThunderbirdProfileInUse(folder) || !net::ReadWholeFile(PrefsFile(folder), original)) continue;
+    if (ThunderbirdProfileInUse(folder) || !os::ReadWholeFile(PrefsFile(folder), original)) continue;
     ThunderbirdPrefs prefs(original);
     bool profileChanged = false;
     for (const MailAccountChange* change : profileChanges) {
@@ -244,14 +244,14 @@ int ThunderbirdSource::UpdateAccountPorts(const std::string& listenPort) {
   int updated = 0;
   for (const Profile& profile : Profiles()) {
     std::string original;
-    if (ThunderbirdProfileInUse(profile.folder) || !net::ReadWholeFile(PrefsFile(profile.folder), original)) {
+    if (ThunderbirdProfileInUse(profile.folder) || !os::ReadWholeFile(PrefsFile(profile.folder), original)) {
       continue;
     }
     ThunderbirdPrefs prefs(original);
     int profileUpdated = 0;
     for (const std::string& key : ThunderbirdServerKeys(prefs)) {
       const auto savedHost = prefs.String(SavedPref(key, "hostname"));
-      if (!savedHost || Trim(*savedHost).empty()) continue;
+      if (!savedHost || ascii::TrimSpaces(*savedHost).empty()) continue;
       Put(prefs, ServerPref(key, "port"), std::to_string(port));
       ++profileUpdated;
     }

@@ -9,10 +9,6 @@
 #include "platform/Failure.h"
 #include "platform/NetAddress.h"
 
-std::atomic<int32_t> SentCount{0};
-std::atomic<int32_t> FailedCount{0};
-std::atomic<bool> ShuttingDown{false};
-
 namespace {
 
 // What one recipient came to.
@@ -88,8 +84,8 @@ RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg,
 
 bool IsLoopbackHost(const std::string& host) {
   try {
-    const auto addresses = net::ResolveHost(host);
-    return !addresses.empty() && net::DottedText(addresses.front()) == "127.0.0.1";
+    const auto addresses = os::ResolveHost(host);
+    return !addresses.empty() && os::DottedText(addresses.front()) == "127.0.0.1";
   } catch (...) {
     return false;
   }
@@ -123,8 +119,9 @@ bool LookupMxHosts(TMySMTPThread& thread, const std::string& dnsServer, const st
   return completed;
 }
 
-void DeliverMessage(TMySMTPThread& thread, TIdMessage& msg, const TIdEMailAddressList& envelope,
-                    const std::string& dnsServer, std::string& replyText, DeliveryReport* report) {
+void DeliverMessage(const DeliveryContext& context, TMySMTPThread& thread, TIdMessage& msg,
+                    const TIdEMailAddressList& envelope, const std::string& dnsServer, std::string& replyText,
+                    DeliveryReport* report) {
   std::string failedRecipients;
   msg.ProcessHeaders();
   if (msg.From.Address.empty() || envelope.GetEMailAddresses().empty())
@@ -132,18 +129,18 @@ void DeliverMessage(TMySMTPThread& thread, TIdMessage& msg, const TIdEMailAddres
   if (report) report->subject = msg.Subject;
 
   for (const auto& recipient : envelope) {
-    if (thread.Terminated() || ShuttingDown) throw EFailure(delivery_text::kRelayingDenied);
+    if (thread.Terminated() || context.Counters.ShuttingDown) throw EFailure(delivery_text::kRelayingDenied);
     const RecipientOutcome outcome = DeliverToRecipient(thread, msg, recipient, dnsServer);
     if (outcome.failed) {
-      OperationLog().WriteLogRecord(false, outcome.lookupSucceeded, recipient.Address, msg.Subject,
-                                    outcome.status);
+      context.Log.WriteLogRecord(false, outcome.lookupSucceeded, recipient.Address, msg.Subject,
+                                 outcome.status);
       failedRecipients += recipient.Address + ", ";
-      ++FailedCount;
+      ++context.Counters.FailedCount;
       if (report) report->failed.push_back(recipient.Address);
     } else {
-      OperationLog().WriteLogRecord(true, outcome.lookupSucceeded, recipient.Address, msg.Subject,
-                                    delivery_text::kSentSuccessfully);
-      ++SentCount;
+      context.Log.WriteLogRecord(true, outcome.lookupSucceeded, recipient.Address, msg.Subject,
+                                 delivery_text::kSentSuccessfully);
+      ++context.Counters.SentCount;
       if (report) ++report->delivered;
     }
   }

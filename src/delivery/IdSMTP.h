@@ -61,7 +61,7 @@ class TIdSMTP {
   void WriteMessage(const TIdMessage& message);
   void RecordAuthSchemes();
 
-  net::TcpStream stream_;
+  os::TcpStream stream_;
   std::atomic<bool> closed_{false};
   int lastCode_ = 0;
   std::vector<std::string> lastText_;

@@ -3,23 +3,20 @@
 // reuses.
 #pragma once
 
-#include <atomic>
-#include <cstdint>
 #include <memory>
 
-#include "delivery/IdDNSResolver.h"
 #include "delivery/IdSMTP.h"
+#include "delivery/dns/IdDNSResolver.h"
+#include "delivery/RelayCounters.h"
 #include "intake/SmtpConnectionThread.h"
-
-// Number of TMySMTPThread objects alive (the main window's thread load).
-extern std::atomic<int32_t> ActiveThreadCount;
 
 class TMySMTPThread : public SmtpConnectionThread {
  public:
   static constexpr int kSmtpReadTimeoutMs = 60000;
   static constexpr int kDnsReceiveTimeoutMs = 50000;
 
-  explicit TMySMTPThread(std::unique_ptr<net::TcpStream> connection);
+  // Counts itself in the relay's ActiveThreadCount while it lives.
+  TMySMTPThread(std::unique_ptr<os::TcpStream> connection, std::shared_ptr<RelayCounters> counters);
   ~TMySMTPThread() override;
 
   TIdSMTP& SMTP() { return *smtp_; }
@@ -33,4 +30,5 @@ class TMySMTPThread : public SmtpConnectionThread {
  private:
   std::unique_ptr<TIdSMTP> smtp_;
   std::unique_ptr<TIdDNSResolver> resolver_;
+  std::shared_ptr<RelayCounters> counters_;
 };

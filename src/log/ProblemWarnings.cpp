@@ -69,17 +69,3 @@ bool DnsWarningGate::Accept() {
   last_ = now;
   return true;
 }
-
-HeadlessWarnings::HeadlessWarnings(std::string productName, std::FILE* out, DnsWarningGate::Clock clock)
-    : productName_(std::move(productName)), out_(out), dnsGate_(std::move(clock)) {}
-
-void HeadlessWarnings::ShowSendErrorsWarning() { Print(SendErrorsWarningText(productName_)); }
-
-void HeadlessWarnings::ShowDnsWarning() {
-  if (dnsGate_.Accept()) Print(DnsWarningText(productName_));
-}
-
-void HeadlessWarnings::Print(const std::string& text) {
-  std::fprintf(out_, "Warning: %s\n", text.c_str());
-  std::fflush(out_);
-}

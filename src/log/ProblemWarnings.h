@@ -4,7 +4,6 @@
 #pragma once
 
 #include <chrono>
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -48,22 +47,4 @@ class DnsWarningGate {
   Clock clock_;
   bool accepted_ = false;
   std::chrono::milliseconds last_{0};
-};
-
-// The warnings of a run without a display: each shown warning is one line on
-// the given stream ("Warning: " and its text), under the same rules as the
-// windows (the DNS warning at most every 7 seconds).
-class HeadlessWarnings {
- public:
-  HeadlessWarnings(std::string productName, std::FILE* out, DnsWarningGate::Clock clock = {});
-
-  void ShowSendErrorsWarning();
-  void ShowDnsWarning();
-
- private:
-  void Print(const std::string& text);
-
-  std::string productName_;
-  std::FILE* out_;
-  DnsWarningGate dnsGate_;
 };

@@ -14,7 +14,7 @@
 #include "platform/Fd.h"
 #include "platform/NetAddress.h"
 
-namespace net {
+namespace os {
 
 class TcpStream {
  public:
@@ -75,4 +75,4 @@ class TcpStream {
   std::string out_;
 };
 
-}  // namespace net
+}  // namespace os

@@ -4,7 +4,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 
-#include "core/AppIcons.h"
+#include "app/AppIcons.h"
 #include "ui/SingleWindow.h"
 #include "ui_AboutBox.h"
 

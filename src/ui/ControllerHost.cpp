@@ -1,18 +1,14 @@
 #include "ui/ControllerHost.h"
 
-#include "core/AccountPorts.h"
-#include "core/DummyForm.h"
-#include "core/HelpFile.h"
+#include "app/DummyForm.h"
+#include "app/HelpFile.h"
 #include "core/MailAccountSource.h"
-#include "delivery/DeliveryEngine.h"
-#include "delivery/MySMTPThread.h"
-#include "platform/AccountStore.h"
 
 namespace ui {
 
-std::string ControllerHost::ProductName() const { return controller_.Env().product.ProductName; }
-std::string ControllerHost::UserDnsServer() const { return controller_.UserDnsServer; }
-std::string ControllerHost::ListenPort() const { return controller_.ListenPort; }
+std::string ControllerHost::ProductName() const { return controller_.Product().ProductName; }
+std::string ControllerHost::UserDnsServer() const { return controller_.UserDnsServer(); }
+std::string ControllerHost::ListenPort() const { return controller_.ListenPort(); }
 bool ControllerHost::LocalOnly() const { return controller_.LocalOnly(); }
 void ControllerHost::SaveDNS(const std::string& server) { controller_.SaveDNS(server); }
 void ControllerHost::SavePort(const std::string& port, bool localOnly) {
@@ -20,44 +16,44 @@ void ControllerHost::SavePort(const std::string& port, bool localOnly) {
 }
 
 void ControllerHost::UpdateAccountPorts() {
-  ::UpdateAccountPorts(UserMailAccountSources(controller_.Env().paths.AccountStoreFile()),
-                       controller_.ListenPort);
+  ::UpdateAccountPorts(UserMailAccountSources(controller_.Paths().AccountStoreFile()),
+                       controller_.ListenPort());
 }
 
-int64_t ControllerHost::SentCount() const { return ::SentCount.load(); }
-int64_t ControllerHost::FailedCount() const { return ::FailedCount.load(); }
-void ControllerHost::ZeroSentCount() { ::SentCount = 0; }
-void ControllerHost::ZeroFailedCount() { ::FailedCount = 0; }
-int ControllerHost::ActiveThreadCount() const { return ::ActiveThreadCount.load(); }
-int ControllerHost::ListenQueue() const { return RelayServer::kListenQueue; }
+int64_t ControllerHost::SentCount() const { return controller_.SentCount(); }
+int64_t ControllerHost::FailedCount() const { return controller_.FailedCount(); }
+void ControllerHost::ZeroSentCount() { controller_.ZeroSentCount(); }
+void ControllerHost::ZeroFailedCount() { controller_.ZeroFailedCount(); }
+int ControllerHost::ThreadLoad() const { return controller_.ThreadLoad(); }
 
 QAction* ControllerHost::Action(HostAction which) const {
+  const TDummyForm::MainActionList& actions = controller_.Actions();
   switch (which) {
     case HostAction::Open:
-      return controller_.Open;
+      return actions.Open;
     case HostAction::LogAction:
-      return controller_.LogAction;
+      return actions.LogAction;
     case HostAction::MailCfgAction:
-      return controller_.MailCfgAction;
+      return actions.MailCfgAction;
     case HostAction::HomePage:
-      return controller_.HomePage;
+      return actions.HomePage;
     case HostAction::OtherProducts:
-      return controller_.OtherProducts;
+      return actions.OtherProducts;
     case HostAction::ContactUs:
-      return controller_.ContactUs;
+      return actions.ContactUs;
     case HostAction::HelpAction:
-      return controller_.HelpAction;
+      return actions.HelpAction;
     case HostAction::AboutProgram:
-      return controller_.AboutProgram;
+      return actions.AboutProgram;
     case HostAction::ExitAction:
-      return controller_.ExitAction;
+      return actions.ExitAction;
   }
   return nullptr;
 }
 
 void ControllerHost::OpenHelp(int context) {
-  if (controller_.Env().headless) return;
-  OpenHelpContext(controller_.Env().paths, context);
+  if (controller_.Headless()) return;
+  OpenHelpContext(controller_.Paths(), context);
 }
 
 }  // namespace ui

@@ -22,8 +22,7 @@ class ControllerHost : public WindowHost {
   int64_t FailedCount() const override;
   void ZeroSentCount() override;
   void ZeroFailedCount() override;
-  int ActiveThreadCount() const override;
-  int ListenQueue() const override;
+  int ThreadLoad() const override;
   QAction* Action(HostAction which) const override;
   void OpenHelp(int context) override;
 

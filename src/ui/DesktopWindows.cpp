@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QSystemTrayIcon>
 
-#include "core/DummyForm.h"
+#include "app/DummyForm.h"
 #include "core/MailAccountSource.h"
 #include "log/OperationLog.h"
 #include "ui/AboutBox.h"
@@ -20,8 +20,8 @@ namespace {
 constexpr int kNoteMs = 15000;
 }  // namespace
 
-DesktopWindows::DesktopWindows(TDummyForm& controller, QObject* parent)
-    : QObject(parent), controller_(controller), host_(controller), warnings_(host_) {
+DesktopWindows::DesktopWindows(TDummyForm& controller, TOperationLog& log, QObject* parent)
+    : QObject(parent), controller_(controller), log_(log), host_(controller), warnings_(host_) {
   connect(&controller_, &TDummyForm::showMainWindowRequested, this, [this] { ShowMainWindow(host_); });
   connect(&controller_, &TDummyForm::sendErrorsWarningRequested, this,
           [this] { warnings_.ShowSendErrorsWarning(); });
@@ -32,15 +32,14 @@ DesktopWindows::DesktopWindows(TDummyForm& controller, QObject* parent)
             if (QSystemTrayIcon* tray = controller_.TrayIcon())
               tray->showMessage(title, text, QSystemTrayIcon::Warning, kNoteMs);
           });
-  connect(&controller_, &TDummyForm::showLogViewerRequested, this,
-          [this] { ShowLogViewer(OperationLog(), host_); });
+  connect(&controller_, &TDummyForm::showLogViewerRequested, this, [this] { ShowLogViewer(log_, host_); });
   connect(&controller_, &TDummyForm::showMailCfgRequested, this, [this] {
-    const AppPaths& paths = controller_.Env().paths;
+    const AppPaths& paths = controller_.Paths();
     ShowMailCfgForm(
         host_, [&] { return UserMailAccountSources(paths.AccountStoreFile()); }, PortTestTarget(paths));
   });
   connect(&controller_, &TDummyForm::showAboutRequested, this,
-          [this] { ShowAboutBox(controller_.Env().product); });
+          [this] { ShowAboutBox(controller_.Product()); });
 }
 
 DesktopWindows::~DesktopWindows() {

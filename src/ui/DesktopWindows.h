@@ -12,6 +12,7 @@
 #include "ui/WarningWindows.h"
 
 class TDummyForm;
+class TOperationLog;
 
 namespace ui {
 
@@ -19,7 +20,8 @@ class DesktopWindows : public QObject {
   Q_OBJECT
 
  public:
-  explicit DesktopWindows(TDummyForm& controller, QObject* parent = nullptr);
+  // log: the operation log the log viewer shows; it outlives the windows.
+  DesktopWindows(TDummyForm& controller, TOperationLog& log, QObject* parent = nullptr);
   ~DesktopWindows() override;
 
   // The port-in-use dialog, modal; after it the program ends.
@@ -30,6 +32,7 @@ class DesktopWindows : public QObject {
 
  private:
   TDummyForm& controller_;
+  TOperationLog& log_;
   ControllerHost host_;
   WarningWindows warnings_;
 };

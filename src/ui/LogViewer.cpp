@@ -7,9 +7,9 @@
 #include <QScreen>
 #include <QShortcut>
 
-#include "core/AppIcons.h"
-#include "core/HelpFile.h"
-#include "core/UserMessages.h"
+#include "app/AppIcons.h"
+#include "app/HelpFile.h"
+#include "app/UserMessages.h"
 #include "log/OperationLog.h"
 #include "ui/LogViewerModel.h"
 #include "ui/SingleWindow.h"

@@ -5,9 +5,9 @@
 #include <QShortcut>
 #include <QTabBar>
 
-#include "core/AppIcons.h"
-#include "core/HelpFile.h"
-#include "core/UserMessages.h"
+#include "app/AppIcons.h"
+#include "app/HelpFile.h"
+#include "app/UserMessages.h"
 #include "ui/MailCfgFormTexts.h"
 #include "ui/SingleWindow.h"
 #include "ui/Test25Form.h"

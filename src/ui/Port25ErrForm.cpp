@@ -2,7 +2,7 @@
 
 #include <QShowEvent>
 
-#include "core/AppIcons.h"
+#include "app/AppIcons.h"
 #include "ui/SingleWindow.h"
 #include "ui_Port25ErrForm.h"
 

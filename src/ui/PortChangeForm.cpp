@@ -1,7 +1,7 @@
 #include "ui/PortChangeForm.h"
 
-#include "core/AppIcons.h"
-#include "core/HelpFile.h"
+#include "app/AppIcons.h"
+#include "app/HelpFile.h"
 #include "ui/WindowSize.h"
 #include "ui_PortChangeForm.h"
 

@@ -13,7 +13,7 @@ namespace ui {
 struct PortProbe::State {
   std::mutex lock;
   Done done;  // cleared by Cancel
-  net::TcpStream stream;
+  os::TcpStream stream;
 };
 
 PortProbe::~PortProbe() { Cancel(); }
@@ -26,7 +26,7 @@ void PortProbe::Start(const ProbeTarget& target, int timeoutMs, Done done) {
   std::thread([state, target, timeoutMs] {
     Outcome outcome = Outcome::Failed;
     try {
-      const auto addresses = net::ResolveHost(target.host);
+      const auto addresses = os::ResolveHost(target.host);
       if (!addresses.empty()) {
         sockaddr_in address{};
         address.sin_family = AF_INET;

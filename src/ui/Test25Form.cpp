@@ -2,7 +2,7 @@
 
 #include <QPointer>
 
-#include "core/AppIcons.h"
+#include "app/AppIcons.h"
 #include "core/SettingsFile.h"
 #include "ui_Test25Form.h"
 

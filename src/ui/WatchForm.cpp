@@ -9,8 +9,8 @@
 #include <QShortcut>
 #include <QShowEvent>
 
-#include "core/AppIcons.h"
-#include "core/HelpFile.h"
+#include "app/AppIcons.h"
+#include "app/HelpFile.h"
 #include "ui/SingleWindow.h"
 #include "ui/WatchFormLogic.h"
 #include "ui/WindowSize.h"
@@ -179,7 +179,7 @@ void TWatchForm::Timer1Timer() {
   };
   show(form_->SentMessages, host_.SentCount());
   show(form_->SendingErrors, host_.FailedCount());
-  const int load = watch::ThreadLoad(host_.ActiveThreadCount(), host_.ListenQueue());
+  const int load = host_.ThreadLoad();
   if (form_->ThreadLoadProgress->value() != load) form_->ThreadLoadProgress->setValue(load);
   const QString tip = Text(watch::TipText(host_.ListenPort()));
   if (form_->TipLink->text() != tip) form_->TipLink->setText(tip);

@@ -15,12 +15,6 @@ std::string CounterText(int64_t value) {
   return text;
 }
 
-int ThreadLoad(int activeThreads, int listenQueue) {
-  if (listenQueue <= 0 || activeThreads <= 0) return 0;
-  const double percent = static_cast<double>(activeThreads) / listenQueue * 100.0;
-  return percent >= 100.0 ? 100 : static_cast<int>(percent);
-}
-
 std::string TipText(const std::string& listenPort) {
   return "Use port " + listenPort + " in your email program along with localhost!";
 }

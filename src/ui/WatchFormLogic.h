@@ -1,5 +1,5 @@
 // What the main window shows and stores, without a widget: the counter text,
-// the thread load, the tip text, the state the settings open with, and what
+// the tip text, the state the settings open with, and what
 // each Apply button passes to the controller.
 #pragma once
 
@@ -11,10 +11,6 @@ namespace watch {
 // A counter as its 5-digit display shows it: zero-padded decimal, or five
 // minus signs when the value does not fit (from 100000 on, or below 0).
 std::string CounterText(int64_t value);
-
-// Percent of the listener's queue taken by live connection threads,
-// truncated, within 0..100.
-int ThreadLoad(int activeThreads, int listenQueue);
 
 // "Use port <port> in your email program along with localhost!"
 std::string TipText(const std::string& listenPort);

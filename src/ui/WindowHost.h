@@ -38,13 +38,13 @@ class WindowHost {
   // Gives the mail program accounts pointed at this relay the stored port.
   virtual void UpdateAccountPorts() = 0;
 
-  // Recipients delivered and failed, and live connection threads.
+  // Recipients delivered and failed, and the live connection threads in
+  // percent of the listen queue (0..100).
   virtual int64_t SentCount() const = 0;
   virtual int64_t FailedCount() const = 0;
   virtual void ZeroSentCount() = 0;
   virtual void ZeroFailedCount() = 0;
-  virtual int ActiveThreadCount() const = 0;
-  virtual int ListenQueue() const = 0;
+  virtual int ThreadLoad() const = 0;
 
   virtual QAction* Action(HostAction which) const = 0;
   // Opens a help topic (1000 ... 1007).

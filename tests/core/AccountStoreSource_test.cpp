@@ -9,12 +9,12 @@
 #include "platform/AccountStore.h"
 #include "support/TempFolder.h"
 
-using net::AccountStore;
+using os::AccountStore;
 using testing_support::TempFolder;
 
 namespace {
 
-const std::string kRoot = net::kMailAccountsRoot;
+const std::string kRoot = os::kMailAccountsRoot;
 
 TEST(MailAccountTest, LinesSplitByPosition) {
   const MailAccount full{"Home", "smtp.example.com", "587", "90", true, kRoot + "\\0001"};
@@ -86,7 +86,7 @@ class AccountStoreSourceTest : public ::testing::Test {
     for (const auto& line : lines) accounts.push_back(SplitMailAccount(line));
     return accounts;
   }
-  std::optional<net::AccountKey> Key(AccountStore& store, const std::string& name) {
+  std::optional<os::AccountKey> Key(AccountStore& store, const std::string& name) {
     store.Load();
     return store.OpenKey(kRoot + "\\" + name);
   }

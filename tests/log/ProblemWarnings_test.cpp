@@ -68,27 +68,6 @@ TEST(DnsWarningGateTest, AcceptsAtMostOncePerSevenRoundedSeconds) {
   }
 }
 
-// Without a display each warning is one line; the DNS warning keeps its
-// seven-second rule there too.
-TEST(HeadlessWarningsTest, EachWarningIsOneLineOnTheStream) {
-  char* buffer = nullptr;
-  std::size_t size = 0;
-  std::FILE* out = open_memstream(&buffer, &size);
-  long long now = 0;
-  HeadlessWarnings warnings("Postwick", out, [&] { return std::chrono::milliseconds(now); });
-  warnings.ShowSendErrorsWarning();
-  warnings.ShowDnsWarning();
-  now = 2000;
-  warnings.ShowDnsWarning();  // too soon
-  now = 7000;
-  warnings.ShowDnsWarning();
-  std::fclose(out);
-  const std::string text(buffer, size);
-  std::free(buffer);
-  EXPECT_EQ(text, "Warning: " + SendErrorsWarningText("Postwick") + "\nWarning: " +
-                      DnsWarningText("Postwick") + "\nWarning: " + DnsWarningText("Postwick") + "\n");
-}
-
 TEST(PartialDeliveryNoteTest, CountsTheRecipientsAndNamesTheFailedOnes) {
   const struct {
     const char* subject;

@@ -104,7 +104,7 @@ class FakeSmtpServer {
 
  private:
   struct Connection {
-    std::unique_ptr<net::TcpStream> stream;
+    std::unique_ptr<os::TcpStream> stream;
     std::thread thread;
     std::atomic<bool> done{false};
   };
@@ -117,7 +117,7 @@ class FakeSmtpServer {
 
   std::string ip_;
   uint16_t port_ = 0;
-  net::TcpListener listener_;
+  os::TcpListener listener_;
   std::thread acceptor_;
   std::atomic<bool> stopping_{false};
 
@@ -146,8 +146,8 @@ class BacklogFullListener {
   uint16_t Port() const { return listener_.Port(); }
 
  private:
-  net::TcpListener listener_;
-  std::vector<net::Fd> fillers_;
+  os::TcpListener listener_;
+  std::vector<os::Fd> fillers_;
 };
 
 }  // namespace testing_support

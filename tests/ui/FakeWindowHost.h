@@ -45,8 +45,7 @@ class FakeWindowHost : public ui::WindowHost {
   int64_t FailedCount() const override { return failed; }
   void ZeroSentCount() override { sent = 0; }
   void ZeroFailedCount() override { failed = 0; }
-  int ActiveThreadCount() const override { return threads; }
-  int ListenQueue() const override { return 32; }
+  int ThreadLoad() const override { return threadLoad; }
   QAction* Action(ui::HostAction which) const override { return actions_[static_cast<int>(which)].get(); }
   void OpenHelp(int context) override { helpOpened.push_back(context); }
 
@@ -54,7 +53,7 @@ class FakeWindowHost : public ui::WindowHost {
   std::string listenPort = "25";
   bool localOnly = false;
   int64_t sent = 0, failed = 0;
-  int threads = 0;
+  int threadLoad = 0;
   std::vector<std::string> savedDns;
   std::vector<std::pair<std::string, bool>> savedPorts;
   int accountUpdates = 0;

@@ -14,8 +14,8 @@
 #include <functional>
 #include <vector>
 
-#include "core/AppIcons.h"
-#include "core/UserMessages.h"
+#include "app/AppIcons.h"
+#include "app/UserMessages.h"
 #include "log/OperationLog.h"
 #include "ui/FakeWindowHost.h"
 

@@ -13,10 +13,10 @@
 #include <QTimer>
 #include <filesystem>
 
+#include "app/UserMessages.h"
 #include "core/AccountStoreSource.h"
 #include "core/ThunderbirdPrefs.h"
 #include "core/ThunderbirdSource.h"
-#include "core/UserMessages.h"
 #include "platform/AccountStore.h"
 #include "platform/TcpListener.h"
 #include "support/FakeSmtpServer.h"
@@ -25,11 +25,11 @@
 
 using testing_support::TempFolder;
 using Kind = UserMessages::Kind;
-using net::AccountStore;
+using os::AccountStore;
 
 namespace {
 
-const std::string kRoot = net::kMailAccountsRoot;
+const std::string kRoot = os::kMailAccountsRoot;
 const QString kRestartStore = "You need to restart your Outlook Express for the changes to come into force!";
 
 const std::string kWorkPrefs =
@@ -108,7 +108,7 @@ class MailCfgFormTest : public ::testing::Test {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return shown;
   }
-  std::optional<net::AccountKey> Key(AccountStore& store, const std::string& name) {
+  std::optional<os::AccountKey> Key(AccountStore& store, const std::string& name) {
     store.Load();
     return store.OpenKey(kRoot + "\\" + name);
   }
@@ -272,9 +272,9 @@ TEST_F(MailCfgFormTest, HelpButtonsAndOneWindowAtATime) {
 // The port test dialog against loopback peers, with the message each result
 // brings; Cancel pressed while the attempt hangs brings none.
 TEST_F(MailCfgFormTest, PortTestResults) {
-  net::TcpListener accepting;
+  os::TcpListener accepting;
   accepting.Listen("127.0.0.1", 0, 4);
-  net::TcpListener closing;
+  os::TcpListener closing;
   closing.Listen("127.0.0.1", 0, 1);
   const uint16_t closedPort = closing.Port();
   closing.Close();

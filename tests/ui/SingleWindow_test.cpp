@@ -7,7 +7,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "core/AppIcons.h"
+#include "app/AppIcons.h"
 
 TEST(SingleWindowTest, SecondRequestRaisesTheOpenWindowAndAClosedOneIsBuiltAgain) {
   QPointer<QWidget> reference;

@@ -39,7 +39,7 @@ struct Outcome {
 };
 
 uint16_t ClosedPort() {
-  net::TcpListener listener;
+  os::TcpListener listener;
   listener.Listen("127.0.0.1", 0, 1);
   const uint16_t port = listener.Port();
   listener.Close();
@@ -49,7 +49,7 @@ uint16_t ClosedPort() {
 }  // namespace
 
 TEST(Test25FormTest, ConnectedGivesOkAndRefusedGivesNo) {
-  net::TcpListener accepting;
+  os::TcpListener accepting;
   accepting.Listen("127.0.0.1", 0, 4);
   const struct {
     const char* name;

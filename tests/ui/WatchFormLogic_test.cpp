@@ -15,14 +15,6 @@ TEST(WatchFormLogicTest, CounterTextPadsToFiveDigitsAndShowsMinusSignsBeyond) {
   for (const auto& c : cases) EXPECT_EQ(CounterText(c.value), c.text) << c.value;
 }
 
-TEST(WatchFormLogicTest, ThreadLoadIsTruncatedPercentOfTheQueueCappedAt100) {
-  const struct {
-    int threads;
-    int load;
-  } cases[] = {{0, 0}, {1, 3}, {8, 25}, {31, 96}, {32, 100}, {40, 100}, {-2, 0}};
-  for (const auto& c : cases) EXPECT_EQ(ThreadLoad(c.threads, 32), c.load) << c.threads << " threads";
-}
-
 TEST(WatchFormLogicTest, TipNamesTheStoredPort) {
   EXPECT_EQ(TipText("2525"), "Use port 2525 in your email program along with localhost!");
 }

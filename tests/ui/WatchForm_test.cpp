@@ -161,7 +161,7 @@ TEST_F(WatchFormTest, RefreshShowsCountersLoadAndTheStoredPortWithin200Ms) {
   Open();
   host_.sent = 42;
   host_.failed = 100000;
-  host_.threads = 40;
+  host_.threadLoad = 100;
   host_.listenPort = "2525";
   auto* tip = Child<QLabel>(window_, "TipLink");
   ASSERT_TRUE(ProcessEventsUntil([&] { return tip->text().contains("2525"); }, 300));
@@ -177,7 +177,7 @@ TEST_F(WatchFormTest, RefreshShowsCountersLoadAndTheStoredPortWithin200Ms) {
   Click("LMDSpeedButton2");
   EXPECT_EQ(Shown(window_, "SentMessages"), "00000");
   host_.sent = 1;
-  host_.threads = 8;
+  host_.threadLoad = 25;
   ASSERT_TRUE(ProcessEventsUntil([&] { return Shown(window_, "SentMessages") == "00001"; }, 300));
   EXPECT_EQ(Child<QProgressBar>(window_, "ThreadLoadProgress")->value(), 25);
 }
