@@ -6,6 +6,8 @@
 namespace app_text {
 
 inline constexpr char kNoDisplay[] = "No display found: Postwick runs headless.";
+// A folder for the settings and the log could not be made. %s: the folder.
+inline constexpr char kNoUserFolder[] = "Could not create the folder %s for the settings and the log.\n";
 
 // Headless stand-ins for the windows: one line each on standard error.
 // The warnings print their own texts (log/ProblemWarnings.h).
@@ -17,6 +19,13 @@ inline constexpr char kPrivilegedPort[] =
     "Could not listen on port %1: ports below 1024 need privileges on this system. "
     "Give the program the capability to bind low ports (setcap cap_net_bind_service), "
     "or choose a port above 1023 in %2 (USERPORT=1 and PORT=2525, for example).";
+// The same for an installed program, whose package gave it that capability
+// at install time. %1: the port; %2: the executable; %3: the settings file.
+inline constexpr char kPrivilegedPortInstalled[] =
+    "Could not listen on port %1: ports below 1024 need privileges on this system. "
+    "Run 'sudo setcap cap_net_bind_service=+ep %2' once, as the package does "
+    "(it gives the program the right to use such ports), "
+    "or choose a port above 1023 in %3 (USERPORT=1 and PORT=2525, for example).";
 // Follows the listener's own failure text. %1: the port.
 inline constexpr char kOnPort[] = " (port %1)";
 

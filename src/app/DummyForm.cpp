@@ -205,7 +205,13 @@ void TDummyForm::ReportListenFailure(const std::exception& failure) {
   QString text;
   if (const auto* bindError = dynamic_cast<const EBindError*>(&failure);
       bindError && bindError->Code() == EACCES) {
-    text = QString::fromLatin1(app_text::kPrivilegedPort).arg(port).arg(Text(env_.paths.SettingsFile()));
+    if (env_.paths.FileLayout() == AppPaths::Layout::Installed) {
+      text = QString::fromLatin1(app_text::kPrivilegedPortInstalled)
+                 .arg(port)
+                 .arg(Text(env_.paths.ExecutablePath()), Text(env_.paths.SettingsFile()));
+    } else {
+      text = QString::fromLatin1(app_text::kPrivilegedPort).arg(port).arg(Text(env_.paths.SettingsFile()));
+    }
   } else {
     text = Text(failure.what()) + QString::fromLatin1(app_text::kOnPort).arg(port);
   }

@@ -1,4 +1,5 @@
-// Entry point: module initialisation (log, product information), the
+// Entry point: the options that print or change a file and end (help,
+// version, autostart), module initialisation (log, product information), the
 // single-instance rule with the "open" and "close" arguments, then the
 // controller on a desktop or, without a display, headless.
 #include <QApplication>
@@ -6,6 +7,7 @@
 #include <clocale>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -53,13 +55,18 @@ int RunController(TDummyForm& controller, TOperationLog& log, QApplication& app,
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   CommandLine commandLine = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  const AppPaths paths = AppPaths::Locate(AppPaths::CurrentExecutablePath(), commandLine.dataDir);
+  if (const std::optional<int> exitCode = RunOneShotOption(commandLine, paths)) return *exitCode;
   if (!commandLine.headless && !DisplayAvailable()) {
     std::fprintf(stderr, "%s\n", app_text::kNoDisplay);
     commandLine.headless = true;
   }
 
-  // Module initialisation, before any window exists.
-  const AppPaths paths(AppPaths::CurrentExecutablePath(), commandLine.dataDir);
+  // Module initialisation, before any window exists. An installed
+  // program's user folders may not exist yet on a fresh account; without
+  // them the log and the settings could not be saved.
+  if (const std::string folder = paths.CreateUserFolders(); !folder.empty())
+    std::fprintf(stderr, app_text::kNoUserFolder, folder.c_str());
   TOperationLog log;
   log.Load(paths.LogFile());
   TDummyForm::Environment env;
