@@ -28,10 +28,8 @@ inline constexpr char kUserFolderNotWritable[] =
     "Could not write in the folder %1: Postwick runs, but the settings and the log cannot be saved there.";
 
 // Headless stand-ins for the windows: one line each on standard error.
+// The warnings print their own texts (log/ProblemWarnings.h).
 inline constexpr char kHeadlessOpen[] = "Open: running headless, there is no window to show.";
-inline constexpr char kHeadlessSendErrorsWarning[] =
-    "Warning: many sending errors one after another; outgoing port 25 may be blocked.";
-inline constexpr char kHeadlessDnsWarning[] = "Warning: no DNS server is known; messages cannot be relayed.";
 
 // No tray to show the icon in (stderr and an information box).
 inline constexpr char kNoTray[] =

@@ -16,12 +16,13 @@
 #include "app/HelpFile.h"
 #include "app/UserMessages.h"
 #include "core/DnsServerChoice.h"
+#include "core/MailAccountSource.h"
 #include "core/Settings.h"
 #include "core/SettingsFile.h"
 #include "delivery/SystemDnsServer.h"
 #include "intake/LocalServer.h"
 #include "log/OperationLog.h"
-#include "platform/AccountStore.h"
+#include "log/ProblemWarnings.h"
 
 namespace {
 
@@ -58,12 +59,20 @@ TDummyForm::TDummyForm(Environment environment, TOperationLog& log, QObject* par
   if (!env_.headless) CreateTray();
 
   relay_.SetDnsWarningHook([this](int tag) { ArmDnsWarningTimer(tag); });
+  relay_.SetPartialDeliveryHook([this](const DeliveryReport& report) {
+    const PartialDeliveryNote note = MakePartialDeliveryNote(report.subject, report.delivered, report.failed);
+    QMetaObject::invokeMethod(
+        this,
+        [this, title = Text(note.title), text = Text(note.text)] { emit partialDeliveryNoted(title, text); },
+        Qt::QueuedConnection);
+  });
   log_.SetSendErrorsHook([this] { ScheduleSendErrorsWarning(); });
 }
 
 TDummyForm::~TDummyForm() {
   log_.SetSendErrorsHook(nullptr);
   relay_.SetDnsWarningHook(nullptr);
+  relay_.SetPartialDeliveryHook(nullptr);
   if (!closing_) FormClose();
 }
 
@@ -184,6 +193,7 @@ bool TDummyForm::FormCreate() {
     }
   } else {
     // Never bind a port the user did not write ("+25", "0", "70000", ...).
+    listenPortRefused_ = true;
     UserMessages::Error(QString::fromLatin1(app_text::kInvalidListenPort)
                             .arg(Text(listenPort_), Text(env_.paths.SettingsFile())));
     listening = false;
@@ -226,8 +236,9 @@ void TDummyForm::StartTimers() {
 }
 
 void TDummyForm::ReportListenFailure(const std::exception& failure, int port) {
-  // The port-in-use dialog takes over here once it exists; until then say
-  // plainly why the relay cannot listen.
+  // Say plainly why the relay cannot listen: the error line when headless;
+  // on a desktop the port-in-use dialog follows, and the line goes to
+  // standard error for whoever started the program from a terminal.
   QString text;
   if (const auto* bindError = dynamic_cast<const EBindError*>(&failure);
       bindError && bindError->Code() == EACCES) {
@@ -241,7 +252,11 @@ void TDummyForm::ReportListenFailure(const std::exception& failure, int port) {
   } else {
     text = Text(failure.what()) + QString::fromLatin1(app_text::kOnPort).arg(port);
   }
-  UserMessages::Error(text);
+  if (env_.headless) {
+    UserMessages::Error(text);
+  } else {
+    std::fprintf(stderr, "Error: %s\n", text.toLocal8Bit().constData());
+  }
 }
 
 void TDummyForm::OpenAtStartTimerFired() {
@@ -315,14 +330,16 @@ void TDummyForm::SaveDNS(const std::string& server) {
 
 void TDummyForm::SavePort(const std::string& port, bool localOnly) {
   const SettingsState before = Settings();
-  os::AccountStore accounts(env_.paths.AccountStoreFile());
   const PortStoreResult stored =
-      StorePortSetting(env_.paths.SettingsFile(), listenPort_, port, localOnly, &accounts);
+      StorePortSetting(env_.paths.SettingsFile(), listenPort_, port, localOnly, nullptr);
   if (!stored.Accepted) {
     for (const std::string& message : stored.Messages) UserMessages::Error(Text(message));
     return;
   }
   listenPort_ = stored.ListenPort;
+  // The accounts of every mail program pointed at the relay follow the port.
+  if (stored.PortChanged)
+    ::UpdateAccountPorts(UserMailAccountSources(env_.paths.AccountStoreFile()), listenPort_);
   relay_.SetLocalOnly(stored.LocalOnly);
   EmitIfChanged(before);
   for (const std::string& message : stored.Messages) UserMessages::Information(Text(message));

@@ -108,6 +108,9 @@ class TDummyForm : public QObject {
 
   // True once exit has begun (the listener is down or going down).
   bool Closed() const { return closing_; }
+  // True when FormCreate did not listen because the stored port is no port
+  // number (said in its own message; no port was tried).
+  bool ListenPortRefused() const { return listenPortRefused_; }
   // The tray icon with its menu; null when headless.
   QSystemTrayIcon* TrayIcon() const { return trayIcon_.get(); }
   QMenu* TrayMenu() const { return trayMenu_.get(); }
@@ -128,6 +131,8 @@ class TDummyForm : public QObject {
   void sendErrorsWarningRequested();
   void dnsWarningRequested();
   void dnsWarningCloseRequested();
+  // A message reached some of its recipients but not all.
+  void partialDeliveryNoted(const QString& title, const QString& text);
   // Exit has completed: the listener is down and the log saved.
   void closed();
   // The listener took its port at start; the settings in force say how.
@@ -182,6 +187,7 @@ class TDummyForm : public QObject {
   QTimer logSaveTimer_;            // every 5 s, the log to its file when it changed (and retried)
   QTimer trayPollTimer_;           // every 2 s while there is no tray, looks for one
   bool logSaveFailureReported_ = false;
+  bool listenPortRefused_ = false;
   bool closing_ = false;
 };
 

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -33,6 +34,7 @@
 #include "platform/DescriptorLimit.h"
 #include "platform/PrivateFolder.h"
 #include "platform/TextFile.h"
+#include "ui/DesktopWindows.h"
 
 namespace {
 
@@ -94,17 +96,27 @@ QString UserFolderProblem(const AppPaths& paths) {
   return {};
 }
 
-// Runs the controller until it exits; the exit code of the program.
-int RunController(TDummyForm& controller, QApplication& app, InstanceChannel& channel) {
+// Runs the controller until it exits, with the windows on a desktop and the
+// headless reporter without one; the exit code of the program.
+int RunController(TDummyForm& controller, TOperationLog& log, QApplication& app, InstanceChannel& channel) {
   QObject::connect(&channel, &InstanceChannel::restoreRequested, &controller, &TDummyForm::BringToFront);
   QObject::connect(&channel, &InstanceChannel::closeRequested, &controller, &TDummyForm::RequestExit);
   QObject::connect(&channel, &InstanceChannel::openRequested, &controller, &TDummyForm::RequestOpen);
   ExitSignals exitSignals;
   QObject::connect(&exitSignals, &ExitSignals::exitRequested, &controller, &TDummyForm::RequestExit);
-  if (controller.Headless()) ReportOnStandardError(controller);
-  if (!controller.FormCreate()) return 1;
+  std::unique_ptr<ui::DesktopWindows> windows;
+  if (controller.Headless()) {
+    ReportOnStandardError(controller);
+  } else {
+    windows = std::make_unique<ui::DesktopWindows>(controller, log);
+  }
   // An exit requested while a start-up message was open has happened already.
-  return controller.Closed() ? 0 : app.exec();
+  if (controller.FormCreate()) return controller.Closed() ? 0 : app.exec();
+  // The port could not be taken: on a desktop the user chooses what to do
+  // about it; the program ends either way. A stored port that is no port
+  // number was named in its own message already.
+  if (windows && !controller.Closed() && !controller.ListenPortRefused()) windows->ShowPortInUse();
+  return 1;
 }
 
 }  // namespace
@@ -194,7 +206,7 @@ int main(int argc, char** argv) {
   int exitCode = 0;
   {
     TDummyForm controller(std::move(env), log);
-    exitCode = RunController(controller, app, channel);
+    exitCode = RunController(controller, log, app, channel);
   }
   // Module finalisation: the log back to its file if it changed.
   log.SaveIfDirty(paths.LogFile());

@@ -151,8 +151,8 @@ bool LookupMxHosts(TMySMTPThread& thread, const std::string& dnsServer, const st
 }
 
 void DeliverMessage(const DeliveryContext& context, TMySMTPThread& thread, TIdMessage& msg,
-                    const TIdEMailAddressList& envelope, const std::string& dnsServer,
-                    std::string& replyText) {
+                    const TIdEMailAddressList& envelope, const std::string& dnsServer, std::string& replyText,
+                    DeliveryReport* report) {
   // A close of the client sockets stays in force until here, so that no
   // query or connection of the delivery it stopped slips through.
   thread.ClearClientAborts();
@@ -160,6 +160,7 @@ void DeliverMessage(const DeliveryContext& context, TMySMTPThread& thread, TIdMe
   msg.ProcessHeaders();
   if (msg.From.Address.empty() || envelope.GetEMailAddresses().empty())
     throw EFailure(delivery_text::kRelayingDenied);
+  if (report) report->subject = msg.Subject;
 
   for (const auto& recipient : envelope) {
     if (StopRequested(context, thread)) throw EFailure(delivery_text::kRelayingDenied);
@@ -169,10 +170,12 @@ void DeliverMessage(const DeliveryContext& context, TMySMTPThread& thread, TIdMe
                                  outcome.status);
       failedRecipients += recipient.Address + ", ";
       ++context.Counters.FailedCount;
+      if (report) report->failed.push_back(recipient.Address);
     } else {
       context.Log.WriteLogRecord(true, outcome.lookupSucceeded, recipient.Address, msg.Subject,
                                  delivery_text::kSentSuccessfully);
       ++context.Counters.SentCount;
+      if (report) ++report->delivered;
     }
   }
   if (!failedRecipients.empty()) {
