@@ -1,8 +1,9 @@
 #include "delivery/MessageWriter.h"
-#include "platform/AsciiText.h"
 
 #include <cstdio>
 #include <cstdlib>
+
+#include "platform/AsciiText.h"
 
 namespace {
 
@@ -117,6 +118,11 @@ std::vector<std::string> MessageWriter::HeaderLines(const TIdMessage& message) c
 }
 
 void MessageWriter::WriteText(const TIdMessage& message, const Sink& write) const {
+  WriteText(message, message, write);
+}
+
+void MessageWriter::WriteText(const TIdMessage& message, const TIdMessage& bodySource,
+                              const Sink& write) const {
   for (const auto& line : HeaderLines(message)) {
     write(line);
     write("\r\n");
@@ -126,7 +132,7 @@ void MessageWriter::WriteText(const TIdMessage& message, const Sink& write) cons
   // holds 8-bit bytes (so is in the local code page) is converted; a body in
   // any other declared charset would be corrupted by converting it.
   const bool toJis = Charset == HeaderCharset::Iso2022Jp && message.CharSet == "ISO-2022-JP";
-  for (const auto& line : message.Body) {
+  for (const auto& line : bodySource.Body) {
     if (!line.empty() && line[0] == '.') write(".");
     if (toJis && HasHighBytes(line)) {
       write(ShiftJisToIso2022Jp(line));

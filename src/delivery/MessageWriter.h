@@ -29,6 +29,9 @@ class MessageWriter {
   // empty line, body lines with a "." doubled at their start; each line ends
   // in CR LF. The closing "." line is not included.
   void WriteText(const TIdMessage& message, const Sink& write) const;
+  // The same with the body lines of bodySource: copies that differ only in
+  // their header share one received body.
+  void WriteText(const TIdMessage& message, const TIdMessage& bodySource, const Sink& write) const;
 
   // An address as the generated headers write it: the bare address, or the
   // display name (quoted, or encoded when it needs it) and the address in
