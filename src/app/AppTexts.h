@@ -10,10 +10,8 @@ inline constexpr char kNoDisplay[] = "No display found: Postwick runs headless."
 inline constexpr char kNoUserFolder[] = "Could not create the folder %s for the settings and the log.\n";
 
 // Headless stand-ins for the windows: one line each on standard error.
+// The warnings print their own texts (log/ProblemWarnings.h).
 inline constexpr char kHeadlessOpen[] = "Open: running headless, there is no window to show.";
-inline constexpr char kHeadlessSendErrorsWarning[] =
-    "Warning: many sending errors one after another; outgoing port 25 may be blocked.";
-inline constexpr char kHeadlessDnsWarning[] = "Warning: no DNS server is known; messages cannot be relayed.";
 
 // The listener could not bind a port below 1024 for want of privileges.
 // %1: the port; %2: the settings file.

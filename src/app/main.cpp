@@ -6,6 +6,7 @@
 #include <chrono>
 #include <clocale>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -21,21 +22,32 @@
 #include "core/CommandLine.h"
 #include "core/ProductInfoFile.h"
 #include "log/OperationLog.h"
+#include "ui/DesktopWindows.h"
 
 namespace {
 
 // How long "close" waits after asking the running instance to exit.
 constexpr auto kCloseWait = std::chrono::milliseconds(8000);
 
-// Runs the controller until it exits; the exit code of the program.
-int RunController(TDummyForm& controller, QApplication& app, InstanceChannel& channel) {
+// Runs the controller until it exits, with the windows on a desktop and the
+// headless reporter without one; the exit code of the program.
+int RunController(TDummyForm& controller, TOperationLog& log, QApplication& app, InstanceChannel& channel) {
   QObject::connect(&channel, &InstanceChannel::restoreRequested, &controller, &TDummyForm::BringToFront);
   QObject::connect(&channel, &InstanceChannel::closeRequested, &controller, &TDummyForm::RequestExit);
   QObject::connect(&channel, &InstanceChannel::openRequested, &controller, &TDummyForm::RequestOpen);
   ExitSignals exitSignals;
   QObject::connect(&exitSignals, &ExitSignals::exitRequested, &controller, &TDummyForm::RequestExit);
-  if (controller.Headless()) ReportOnStandardError(controller);
-  return controller.FormCreate() ? app.exec() : 1;
+  std::unique_ptr<ui::DesktopWindows> windows;
+  if (controller.Headless()) {
+    ReportOnStandardError(controller);
+  } else {
+    windows = std::make_unique<ui::DesktopWindows>(controller, log);
+  }
+  if (controller.FormCreate()) return app.exec();
+  // The port could not be taken: on a desktop the user chooses what to do
+  // about it; the program ends either way.
+  if (windows) windows->ShowPortInUse();
+  return 1;
 }
 
 }  // namespace
@@ -94,7 +106,7 @@ int main(int argc, char** argv) {
   int exitCode = 0;
   {
     TDummyForm controller(std::move(env), log);
-    exitCode = RunController(controller, app, channel);
+    exitCode = RunController(controller, log, app, channel);
   }
   // Module finalisation: the log back to its file if it changed.
   log.SaveIfDirty(paths.LogFile());

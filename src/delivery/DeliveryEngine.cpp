@@ -119,7 +119,7 @@ class MessageDelivery {
   // Logs and counts every handled recipient in envelope order and names the
   // failed ones in replyText. Throws the refusal when the stop left
   // recipients untried.
-  void Report(std::string& replyText) {
+  void Report(std::string& replyText, DeliveryReport* report) {
     std::string failedRecipients;
     bool stopped = false;
     for (std::size_t i = 0; i < outcomes_.size(); ++i) {
@@ -131,10 +131,12 @@ class MessageDelivery {
         context_.Log.WriteLogRecord(false, outcome.lookupSucceeded, address, msg_.Subject, outcome.status);
         failedRecipients += address + ", ";
         ++context_.Counters.FailedCount;
+        if (report) report->failed.push_back(address);
       } else {
         context_.Log.WriteLogRecord(true, outcome.lookupSucceeded, address, msg_.Subject,
                                     delivery_text::kSentSuccessfully);
         ++context_.Counters.SentCount;
+        if (report) ++report->delivered;
       }
     }
     if (stopped) throw EFailure(delivery_text::kRelayingDenied);
@@ -263,17 +265,18 @@ bool LookupMxHosts(TMySMTPThread& thread, const std::string& dnsServer, const st
 }
 
 void DeliverMessage(const DeliveryContext& context, TMySMTPThread& thread, TIdMessage& msg,
-                    const TIdEMailAddressList& envelope, const std::string& dnsServer,
-                    std::string& replyText) {
+                    const TIdEMailAddressList& envelope, const std::string& dnsServer, std::string& replyText,
+                    DeliveryReport* report) {
   // A close of the client sockets stays in force until here, so that no
   // query or connection of the delivery it stopped slips through.
   thread.ClearClientAborts();
   msg.ProcessHeaders();
   if (msg.From.Address.empty() || envelope.GetEMailAddresses().empty())
     throw EFailure(delivery_text::kRelayingDenied);
+  if (report) report->subject = msg.Subject;
 
   MessageDelivery delivery(context, thread, msg, envelope, dnsServer);
   delivery.LookUpDomains();
   delivery.DeliverCopies();
-  delivery.Report(replyText);
+  delivery.Report(replyText, report);
 }

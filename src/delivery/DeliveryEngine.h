@@ -30,14 +30,22 @@ inline constexpr std::size_t kMostDeliveriesInFlight = 32;
 // Connections of one message to one exchanger host at once.
 inline constexpr std::size_t kMostConnectionsPerHost = 3;
 
+// Who got one message: the recipients delivered and those that failed.
+struct DeliveryReport {
+  std::string subject;
+  int delivered = 0;
+  std::vector<std::string> failed;  // addresses, in envelope order
+};
+
 // Delivers msg to every envelope recipient. Leaves replyText empty when all
 // were delivered, else "550 Invalid recipient: " and the failed addresses.
 // Throws EFailure("550 Relaying denied: Connection to remote host failed")
 // when the message has no From address or no recipients, or when the thread
 // or the relay is stopping.
+// When report is given it receives the outcome of every recipient tried.
 void DeliverMessage(const DeliveryContext& context, TMySMTPThread& thread, TIdMessage& msg,
-                    const TIdEMailAddressList& envelope, const std::string& dnsServer,
-                    std::string& replyText);
+                    const TIdEMailAddressList& envelope, const std::string& dnsServer, std::string& replyText,
+                    DeliveryReport* report = nullptr);
 
 // Fills hosts with the exchangers to try for the address's domain, most
 // preferred first. Returns whether the MX query completed.

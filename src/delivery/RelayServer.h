@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 
+#include "delivery/DeliveryEngine.h"
 #include "delivery/RelayCounters.h"
 #include "intake/LocalServer.h"
 
@@ -21,6 +22,10 @@ class RelayServer {
   // DNS server was known and 0 when not; the controller arms its DNS-warning
   // timer with it. Must not block.
   using DnsWarningHook = std::function<void(int tag)>;
+  // Called on a connection thread after a message some of whose recipients
+  // got it and some not, so the user can be told whom to send it to again.
+  // Must not block.
+  using PartialDeliveryHook = std::function<void(const DeliveryReport& report)>;
 
   static constexpr int kListenQueue = 32;
 
@@ -37,6 +42,7 @@ class RelayServer {
   void SetLocalOnly(bool localOnly) { localOnly_ = localOnly; }
   bool LocalOnly() const { return localOnly_; }
   void SetDnsWarningHook(DnsWarningHook hook);
+  void SetPartialDeliveryHook(PartialDeliveryHook hook);
   // Port that outbound SMTP connections use (25; tests use another).
   void SetOutboundPort(int port) { outboundPort_ = port; }
 
@@ -79,4 +85,5 @@ class RelayServer {
   std::atomic<int> outboundPort_{25};
   std::mutex hookLock_;
   DnsWarningHook dnsWarningHook_;
+  PartialDeliveryHook partialDeliveryHook_;
 };
