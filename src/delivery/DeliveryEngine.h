@@ -1,8 +1,11 @@
-// Delivers one received message, recipient by recipient, straight to the
+// Delivers one received message to each of its recipients, straight to the
 // mail exchangers of each recipient's domain, logging and counting every
 // outcome and naming the failed recipients in the reply to the mail program.
+// The copies of one message go out several at once, within bounds; the
+// outcomes are reported in envelope order, as one-by-one delivery gives them.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -10,6 +13,7 @@
 #include "intake/IdEMailAddress.h"
 #include "intake/IdMessage.h"
 
+class TIdDNSResolver;
 class TMySMTPThread;
 class TOperationLog;
 
@@ -21,8 +25,10 @@ struct DeliveryContext {
   RelayCounters& Counters;
 };
 
-// Longest wait for an exchanger's TCP connection to be established.
-inline constexpr int kMxConnectTimeoutMs = 90000;
+// Deliveries of one message in flight at once (MX lookups or connections).
+inline constexpr std::size_t kMostDeliveriesInFlight = 32;
+// Connections of one message to one exchanger host at once.
+inline constexpr std::size_t kMostConnectionsPerHost = 3;
 
 // Who got one message: the recipients delivered and those that failed.
 struct DeliveryReport {
@@ -45,6 +51,9 @@ void DeliverMessage(const DeliveryContext& context, TMySMTPThread& thread, TIdMe
 // preferred first. Returns whether the MX query completed.
 bool LookupMxHosts(TMySMTPThread& thread, const std::string& dnsServer, const std::string& address,
                    std::vector<std::string>& hosts);
+// The same for a domain, with the given resolver.
+bool LookupDomainHosts(TIdDNSResolver& resolver, const std::string& dnsServer, const std::string& domain,
+                       std::vector<std::string>& hosts);
 
 // True when the host name resolves and its first address is 127.0.0.1 or in
 // 0.0.0.0/8 (which reaches this machine too).

@@ -45,6 +45,7 @@ bool PeerDropped(const ESocketError& failure) {
 void TIdSMTP::Connect(int timeoutMs) {
   stream_.Close();
   closed_ = false;
+  transactionBegun_ = false;
   try {
     stream_.Connect(os::HostAddress(Host, static_cast<uint16_t>(Port)), timeoutMs);
   } catch (...) {
@@ -55,9 +56,11 @@ void TIdSMTP::Connect(int timeoutMs) {
   try {
     Expect(ReadReply(), {smtp_client::kServiceReady});
     AuthSchemes.clear();
+    Extensions = {};
     const std::string name = HeloName.empty() ? os::LocalHostName() : HeloName;
     if (UseEhlo && SendCommand(smtp_client::kEhlo + name) == smtp_client::kOk) {
       RecordAuthSchemes();
+      Extensions = EhloKeywords::Parse(lastText_);
       return;
     }
     SendCommand(smtp_client::kHelo + name, {smtp_client::kOk});
@@ -67,16 +70,50 @@ void TIdSMTP::Connect(int timeoutMs) {
   }
 }
 
-void TIdSMTP::Send(TIdMessage& message) {
+void TIdSMTP::Send(const TIdMessage& message) { Send(message, message); }
+
+void TIdSMTP::Send(const TIdMessage& message, const TIdMessage& bodySource) {
+  textStarted_ = false;
+  const bool pipelining = Extensions.Has(smtp_client::kPipelining);
+  const std::vector<Command> commands = EnvelopeCommands(message, pipelining);
+  transactionBegun_ = true;
+  if (pipelining) {
+    SendPipelined(commands);
+  } else {
+    for (const Command& command : commands) SendCommand(command.line, command.accepted);
+  }
+  textStarted_ = true;
+  WriteMessage(message, bodySource);
+  SendCommand(smtp_client::kEndOfData, {smtp_client::kOk});
+}
+
+// RSET clears what an earlier transaction may have left. A pipelining
+// exchanger's fresh connection has none, and there it would cost a reply
+// to wait for in the same round trip for nothing.
+std::vector<TIdSMTP::Command> TIdSMTP::EnvelopeCommands(const TIdMessage& message, bool pipelining) const {
   using namespace smtp_client;
-  SendCommand(kRset);
-  SendCommand(kMailFrom + EnvelopeAddress(message.From.Address) + ">", {kOk});
+  std::vector<Command> commands;
+  if (transactionBegun_ || !pipelining) commands.push_back({kRset, {}});
+  commands.push_back({kMailFrom + EnvelopeAddress(message.From.Address) + ">", {kOk}});
   for (const TIdEMailAddressList* list : {&message.Recipients, &message.CCList, &message.BccList})
     for (const auto& item : *list)
-      SendCommand(kRcptTo + EnvelopeAddress(item.Address) + ">", {kOk, kWillForward});
-  SendCommand(kData, {kStartMailInput});
-  WriteMessage(message);
-  SendCommand(kEndOfData, {kOk});
+      commands.push_back({kRcptTo + EnvelopeAddress(item.Address) + ">", {kOk, kWillForward}});
+  commands.push_back({kData, {kStartMailInput}});
+  return commands;
+}
+
+// The replies come in the order of the commands (RFC 2920). Reading stops at
+// the first refusal, whose text is the failure's, as it would be had the
+// commands gone one at a time; the replies after it are left unread, since
+// the caller drops the connection after a failure.
+void TIdSMTP::SendPipelined(const std::vector<Command>& commands) {
+  for (const Command& command : commands) CheckCommandLine(command.line);
+  for (const Command& command : commands) {
+    stream_.Write(command.line);
+    stream_.Write(smtp_client::kCrLf);
+  }
+  Flush();
+  for (const Command& command : commands) Expect(ReadReply(), command.accepted);
 }
 
 void TIdSMTP::Disconnect() {
@@ -101,11 +138,8 @@ void TIdSMTP::DisconnectSocket() {
 
 void TIdSMTP::ClearAbort() { stream_.ClearAbort(); }
 
-int TIdSMTP::SendCommand(const std::string& line, std::initializer_list<int> accepted) {
-  // A line break inside a command would start another command on the
-  // exchanger; a NUL ends the line early on some.
-  if (line.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
-    throw EFailure(smtp_client::kInvalidCommandCharacter);
+int TIdSMTP::SendCommand(const std::string& line, const Codes& accepted) {
+  CheckCommandLine(line);
   stream_.Write(line);
   stream_.Write(smtp_client::kCrLf);
   Flush();
@@ -114,7 +148,14 @@ int TIdSMTP::SendCommand(const std::string& line, std::initializer_list<int> acc
   return code;
 }
 
-void TIdSMTP::Expect(int code, std::initializer_list<int> accepted) const {
+// A line break inside a command would start another command on the
+// exchanger; a NUL ends the line early on some.
+void TIdSMTP::CheckCommandLine(const std::string& line) {
+  if (line.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+    throw EFailure(smtp_client::kInvalidCommandCharacter);
+}
+
+void TIdSMTP::Expect(int code, const Codes& accepted) const {
   if (accepted.size() == 0 || std::find(accepted.begin(), accepted.end(), code) != accepted.end()) return;
   std::string text;
   for (const auto& line : lastText_) text += line + smtp_client::kCrLf;
@@ -182,9 +223,9 @@ void TIdSMTP::Flush() {
 
 // The whole text goes through the stream's buffer and leaves in few large
 // sends; the closing "." is sent with the end of the text by SendCommand.
-void TIdSMTP::WriteMessage(const TIdMessage& message) {
+void TIdSMTP::WriteMessage(const TIdMessage& message, const TIdMessage& bodySource) {
   std::size_t queued = 0;
-  Writer.WriteText(message, [&](std::string_view bytes) {
+  Writer.WriteText(message, bodySource, [&](std::string_view bytes) {
     stream_.Write(bytes);
     queued += bytes.size();
     if (queued >= kFlushThreshold) {

@@ -1,15 +1,16 @@
-// The outbound SMTP client: hands one message to one remote mail exchanger
-// (greeting, EHLO or HELO, one mail transaction, QUIT) and keeps the last
-// reply it read for the caller's log.
+// The outbound SMTP client: hands messages to one remote mail exchanger
+// (greeting, EHLO or HELO, one mail transaction after another, QUIT) and
+// keeps the last reply it read for the caller's log. Where the exchanger
+// offers PIPELINING, a transaction's commands go out in one write.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <cstddef>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "delivery/EhloKeywords.h"
 #include "delivery/MessageWriter.h"
 #include "intake/IdMessage.h"
 #include "platform/TcpStream.h"
@@ -23,6 +24,8 @@ class TIdSMTP {
   std::string HeloName;  // empty: this computer's host name
   // Schemes the server named in its EHLO reply ("AUTH ..." lines); not used.
   std::vector<std::string> AuthSchemes;
+  // The extensions named in the last EHLO reply (none after HELO).
+  EhloKeywords Extensions;
   // Generates the relayed message text; its charset and clock can be set.
   MessageWriter Writer;
 
@@ -35,8 +38,15 @@ class TIdSMTP {
   // disconnected again and the closed mark set.
   void Connect(int timeoutMs);
   // One mail transaction: RSET, MAIL FROM, RCPT TO for every To, Cc and Bcc
-  // item, DATA, the message text and the closing ".".
-  void Send(TIdMessage& message);
+  // item, DATA, the message text and the closing ".". When the exchanger
+  // offers PIPELINING, the commands up to DATA go out in one write and their
+  // replies are read in order, and the first transaction of a connection
+  // starts without RSET. After a failure the connection is out of step with
+  // the exchanger: disconnect before the next transaction.
+  void Send(const TIdMessage& message);
+  // The same with the body lines of bodySource: copies that differ only in
+  // their recipients share one received body.
+  void Send(const TIdMessage& message, const TIdMessage& bodySource);
   // Says QUIT if connected (its reply is not read), then closes; sets the
   // closed mark.
   void Disconnect();
@@ -47,6 +57,9 @@ class TIdSMTP {
   // The last reply read, kept until the next one, also across connections.
   int LastReplyCode() const { return lastCode_; }
   const std::vector<std::string>& LastReplyText() const { return lastText_; }
+  // Whether the last Send got as far as writing the message text: a failure
+  // before that left the exchanger without any part of the message.
+  bool TextStarted() const { return textStarted_; }
 
   // Safe from any other thread: drops the socket at once so a blocked call of
   // the owning thread fails, and sets the closed mark. The drop holds: every
@@ -57,21 +70,36 @@ class TIdSMTP {
   void ClearAbort();
 
  private:
+  // Reply codes a step accepts; empty: any.
+  using Codes = std::vector<int>;
+  struct Command {
+    std::string line;
+    Codes accepted;
+  };
+
   // Sends a command line and reads the reply; an empty accepted list takes
   // any code. Returns the code.
   // Throws before sending anything when the line holds CR, LF or NUL.
-  int SendCommand(const std::string& line, std::initializer_list<int> accepted = {});
+  int SendCommand(const std::string& line, const Codes& accepted = {});
+  // The commands of a transaction up to DATA.
+  std::vector<Command> EnvelopeCommands(const TIdMessage& message, bool pipelining) const;
+  // Writes every command at once, then reads their replies in order; the
+  // first refused one throws.
+  void SendPipelined(const std::vector<Command>& commands);
+  static void CheckCommandLine(const std::string& line);
   // Reads one reply, which must be complete within ReadTimeout and stay
   // within the reply bounds.
   int ReadReply();
   std::string ReadNonEmptyLine(std::chrono::steady_clock::time_point deadline, std::size_t& replyBytes);
   void Flush();
-  void Expect(int code, std::initializer_list<int> accepted) const;
-  void WriteMessage(const TIdMessage& message);
+  void Expect(int code, const Codes& accepted) const;
+  void WriteMessage(const TIdMessage& message, const TIdMessage& bodySource);
   void RecordAuthSchemes();
 
   os::TcpStream stream_;
   std::atomic<bool> closed_{false};
   int lastCode_ = 0;
   std::vector<std::string> lastText_;
+  bool transactionBegun_ = false;  // on the current connection
+  bool textStarted_ = false;
 };

@@ -259,6 +259,11 @@ std::vector<std::string> MessageWriter::HeaderLines(const TIdMessage& message) c
 }
 
 void MessageWriter::WriteText(const TIdMessage& message, const Sink& write) const {
+  WriteText(message, message, write);
+}
+
+void MessageWriter::WriteText(const TIdMessage& message, const TIdMessage& bodySource,
+                              const Sink& write) const {
   DataText text(write);
   GenerateHeader(message, [&](std::string_view line) { text.HeaderLine(line); });
   text.EmptyLine();
@@ -266,6 +271,6 @@ void MessageWriter::WriteText(const TIdMessage& message, const Sink& write) cons
   // holds 8-bit bytes (so is in the local code page) is converted; a body in
   // any other declared charset would be corrupted by converting it.
   const bool toJis = Charset == HeaderCharset::Iso2022Jp && message.CharSet == "ISO-2022-JP";
-  for (std::string_view line : message.Body) text.BodyLine(line, toJis);
+  for (std::string_view line : bodySource.Body) text.BodyLine(line, toJis);
   text.Finish();
 }

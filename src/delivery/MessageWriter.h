@@ -31,6 +31,9 @@ class MessageWriter {
   // line the rest becomes a continuation line). The closing "." line is not
   // included.
   void WriteText(const TIdMessage& message, const Sink& write) const;
+  // The same with the body lines of bodySource: copies that differ only in
+  // their header share one received body.
+  void WriteText(const TIdMessage& message, const TIdMessage& bodySource, const Sink& write) const;
 
   // An address as the generated headers write it: the address alone, or the
   // display name (in quotes, encoded when it needs it, or as it is when it

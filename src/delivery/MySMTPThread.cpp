@@ -2,32 +2,17 @@
 
 TMySMTPThread::TMySMTPThread(std::unique_ptr<os::TcpStream> connection,
                              std::shared_ptr<RelayCounters> counters)
-    : SmtpConnectionThread(std::move(connection)),
-      smtp_(std::make_unique<TIdSMTP>()),
-      resolver_(std::make_unique<TIdDNSResolver>()),
-      counters_(std::move(counters)) {
-  smtp_->ReadTimeout = kSmtpReadTimeoutMs;
-  resolver_->ReceiveTimeout = kDnsReceiveTimeoutMs;
+    : SmtpConnectionThread(std::move(connection)), counters_(std::move(counters)) {
+  SMTP().ReadTimeout = kSmtpReadTimeoutMs;
+  DNSResolver().ReceiveTimeout = kDnsReceiveTimeoutMs;
   ++counters_->ActiveThreadCount;
 }
 
 TMySMTPThread::~TMySMTPThread() { --counters_->ActiveThreadCount; }
 
-void TMySMTPThread::CloseClientSockets() {
-  try {
-    resolver_->CloseSocket();
-  } catch (...) {
-  }
-  try {
-    smtp_->DisconnectSocket();
-  } catch (...) {
-  }
-}
+void TMySMTPThread::CloseClientSockets() { clients_.CloseAll(); }
 
-void TMySMTPThread::ClearClientAborts() {
-  resolver_->ClearAbort();
-  smtp_->ClearAbort();
-}
+void TMySMTPThread::ClearClientAborts() { clients_.ClearAborts(); }
 
 void TMySMTPThread::Terminate() {
   SmtpConnectionThread::Terminate();

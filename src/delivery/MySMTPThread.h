@@ -1,13 +1,14 @@
 // The relay's connection thread: the SMTP dialog's thread plus the outbound
-// SMTP client and the DNS client that every delivery on this connection
-// reuses.
+// SMTP and DNS clients that every delivery on this connection reuses, one
+// pair for each delivery of a message that runs at once.
 #pragma once
 
 #include <memory>
 
+#include "delivery/DeliveryClients.h"
 #include "delivery/IdSMTP.h"
-#include "delivery/dns/IdDNSResolver.h"
 #include "delivery/RelayCounters.h"
+#include "delivery/dns/IdDNSResolver.h"
 #include "intake/SmtpConnectionThread.h"
 
 class TMySMTPThread : public SmtpConnectionThread {
@@ -19,12 +20,14 @@ class TMySMTPThread : public SmtpConnectionThread {
   TMySMTPThread(std::unique_ptr<os::TcpStream> connection, std::shared_ptr<RelayCounters> counters);
   ~TMySMTPThread() override;
 
-  TIdSMTP& SMTP() { return *smtp_; }
-  TIdDNSResolver& DNSResolver() { return *resolver_; }
+  // The first client pair: its settings hold for every pair.
+  TIdSMTP& SMTP() { return clients_.SMTP(0); }
+  TIdDNSResolver& DNSResolver() { return clients_.Resolver(0); }
+  DeliveryClients& Clients() { return clients_; }
 
   // Safe from any thread: a DNS wait or an SMTP read or write in progress
-  // on this connection fails at once, and so does every later query or
-  // connection until ClearClientAborts.
+  // on this connection, on any of its clients, fails at once, and so does
+  // every later query or connection until ClearClientAborts.
   void CloseClientSockets();
   // Connection thread only, as a delivery starts: lets the clients work
   // again after CloseClientSockets.
@@ -34,7 +37,6 @@ class TMySMTPThread : public SmtpConnectionThread {
   void Terminate() override;
 
  private:
-  std::unique_ptr<TIdSMTP> smtp_;
-  std::unique_ptr<TIdDNSResolver> resolver_;
+  DeliveryClients clients_;
   std::shared_ptr<RelayCounters> counters_;
 };

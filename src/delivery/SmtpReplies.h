@@ -18,6 +18,8 @@ inline constexpr char kRcptTo[] = "RCPT TO:<";
 inline constexpr char kData[] = "DATA";
 inline constexpr char kEndOfData[] = ".";
 inline constexpr char kQuit[] = "QUIT";
+// The EHLO keyword of an exchanger that takes commands in batches.
+inline constexpr char kPipelining[] = "PIPELINING";
 
 // Failures of the client's own making, logged as the status of the attempt.
 inline constexpr char kReplyTooLong[] = "Reply too long";

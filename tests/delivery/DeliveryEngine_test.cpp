@@ -4,43 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <future>
-#include <thread>
 
-#include "delivery/MySMTPThread.h"
 #include "log/OperationLog.h"
+#include "support/LogRecords.h"
 #include "support/RelayHarness.h"
 #include "support/SmtpWireClient.h"
 #include "support/Timing.h"
 
 using namespace testing_support;
-using namespace std::chrono_literals;
 
 namespace {
-
-// One log record split into its fields.
-struct Record {
-  std::string outcome, recipient, subject, status;
-};
-
-std::vector<Record> RecordsOf(const TOperationLog& log) {
-  std::vector<Record> records;
-  for (const std::string& line : log.Lines()) {
-    Record r;
-    const auto space = line.find(' ');
-    const auto tab1 = line.find('\t');
-    const auto tab2 = line.find('\t', tab1 + 1);
-    const auto tab3 = line.find('\t', tab2 + 1);
-    r.outcome = line.substr(0, space);
-    r.recipient = line.substr(space + 1, tab1 - space - 1);
-    r.subject = line.substr(tab1 + 1, tab2 - tab1 - 1);
-    r.status = line.substr(tab2 + 1, tab3 - tab2 - 1);
-    records.push_back(r);
-  }
-  return records;
-}
 
 std::string Header(const FakeSmtpMessage& message, const std::string& name) {
   for (const auto& line : message.HeaderLines())
@@ -52,7 +27,7 @@ class DeliveryTest : public ::testing::Test {
  protected:
   int Sent() { return harness_.Relay().SentCount(); }
   int Failed() { return harness_.Relay().FailedCount(); }
-  std::vector<Record> LogRecords() { return RecordsOf(harness_.Log()); }
+  std::vector<LogRecord> LogRecords() { return RecordsOf(harness_.Log()); }
 
   RelayHarness harness_;
 };
@@ -70,9 +45,9 @@ TEST_F(DeliveryTest, SecondOfThreeRecipientsFailsAndIsNamedInTheReply) {
 
   const auto records = LogRecords();
   ASSERT_EQ(records.size(), 3u);
-  const Record want[] = {{"1", "ann@a.test", "Quarterly", "Sent successfully"},
-                         {"0", "bob@b.test", "Quarterly", "No such user here "},
-                         {"1", "cat@a.test", "Quarterly", "Sent successfully"}};
+  const LogRecord want[] = {{"1", "ann@a.test", "Quarterly", "Sent successfully"},
+                            {"0", "bob@b.test", "Quarterly", "No such user here "},
+                            {"1", "cat@a.test", "Quarterly", "Sent successfully"}};
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(records[i].outcome, want[i].outcome) << "record " << i;
     EXPECT_EQ(records[i].recipient, want[i].recipient) << "record " << i;
@@ -227,8 +202,11 @@ TEST_F(DeliveryTest, EachCopyNamesItsOwnRecipientOnly) {
                 "Body"};
   SmtpSession session(harness_.RelayPort());
   ASSERT_EQ(session.Send(mail), "250 Ok");
-  const auto messages = harness_.Exchanger(0).Messages();
+  // The copies go out at once, so they may arrive in either order.
+  auto messages = harness_.Exchanger(0).Messages();
   ASSERT_EQ(messages.size(), 2u);
+  std::sort(messages.begin(), messages.end(),
+            [](const FakeSmtpMessage& a, const FakeSmtpMessage& b) { return a.rcptTo > b.rcptTo; });
   const std::pair<std::string, std::string> want[] = {{"two@a.test", "two@a.test"},
                                                       {"hidden@a.test", "hidden@a.test"}};
   for (std::size_t i = 0; i < 2; ++i) {
@@ -240,33 +218,6 @@ TEST_F(DeliveryTest, EachCopyNamesItsOwnRecipientOnly) {
     EXPECT_EQ(messages[i].HeaderLines().front(), "Received: from client.test by relay.test");
     EXPECT_EQ(messages[i].mailFrom, "sender@home.test");
   }
-}
-
-// Exit ends the delivery in progress: the attempt fails, and neither the
-// next exchanger of that recipient nor the next recipient is tried.
-TEST_F(DeliveryTest, ExitDuringADeliveryEndsItAtTheNextRecipient) {
-  harness_.Dns().AddMx("slow.test", {{10, "127.0.0.2"}, {20, "127.0.0.3"}});
-  FakeSmtpRule slowData = FakeSmtpRule::Answer(".", {"250 Taken"});
-  slowData.delay = 20s;
-  harness_.Exchanger(0).SetScript({{slowData}});
-  auto reply = std::async(std::launch::async, [&] {
-    SmtpSession session(harness_.RelayPort());
-    return session.Send(SimpleMail({"one@slow.test", "two@slow.test"}));
-  });
-  ASSERT_TRUE(Eventually([&] { return harness_.Exchanger(0).SessionCount() == 1; }));
-  std::this_thread::sleep_for(100ms);  // into the text of the first copy
-  const auto start = std::chrono::steady_clock::now();
-  harness_.Relay().Shutdown();
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 6s);
-  EXPECT_EQ(reply.get(), "");  // refused: no reply, the connection closes
-  const auto records = LogRecords();
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].recipient, "one@slow.test");
-  EXPECT_EQ(records[0].status, "Connection failed");
-  EXPECT_TRUE(Eventually([&] { return harness_.Relay().ActiveThreadCount() == 0; }));
-  EXPECT_EQ(harness_.Exchanger(1).SessionCount(), 0) << "a later exchanger was tried after exit";
-  EXPECT_EQ(harness_.Exchanger(0).SessionCount(), 1);
-  EXPECT_EQ(harness_.Dns().QueryCount(), 1u);
 }
 
 // A relay whose own address is an exchanger on the listener's port would

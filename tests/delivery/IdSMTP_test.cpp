@@ -551,3 +551,76 @@ TEST(IdSMTP, TwoHundredMessagesOverLoopbackTakeWellUnderASecond) {
   EXPECT_LT(perConnection, 3s);
   EXPECT_LT(oneConnection, 3s);
 }
+
+// Two transactions on one connection: an exchanger that offers PIPELINING
+// gets each envelope in one write (no RSET before the first), one that does
+// not gets one command at a time, each after the reply to the one before.
+TEST(IdSMTP, SuccessiveTransactionsWithAndWithoutPipelining) {
+  const Lines envelope = {"MAIL FROM:<sender@x.test>", "RCPT TO:<rcpt@y.test>", "DATA", "."};
+  for (const bool pipelining : {true, false}) {
+    SCOPED_TRACE(pipelining ? "PIPELINING offered" : "PIPELINING not offered");
+    FakeSmtpScript script;
+    script.pipelining = pipelining;
+    FakeSmtpServer fake("127.0.0.1", script);
+    TIdSMTP smtp;
+    Aim(smtp, fake);
+    smtp.Connect(2000);
+    TIdMessage message = Message();
+    smtp.Send(message);
+    smtp.Send(message);
+    smtp.Disconnect();
+
+    Lines expected = {"EHLO me.test"};
+    if (!pipelining) expected.push_back("RSET");
+    expected.insert(expected.end(), envelope.begin(), envelope.end());
+    expected.push_back("RSET");
+    expected.insert(expected.end(), envelope.begin(), envelope.end());
+    expected.push_back("QUIT");
+    EXPECT_EQ(Transcript(fake), expected) << Show(Transcript(fake));
+    EXPECT_EQ(fake.MessageCount(), 2);
+    const int ahead = fake.Sessions().at(0).commandsAhead;
+    if (pipelining) {
+      EXPECT_GE(ahead, 2) << "the commands up to DATA did not come in one batch";
+    } else {
+      EXPECT_EQ(ahead, 0) << "a command came before the reply to the one before it";
+    }
+  }
+}
+
+// A pipelined envelope that is refused fails with the text of the first
+// refusing reply, as one command at a time would: the replies after it
+// (the exchanger's 503 or 554 to the commands it could not take) are not
+// the recipient's answer.
+TEST(IdSMTP, PipelinedRefusalIsTheFirstRefusingReply) {
+  const struct {
+    const char* name;
+    FakeSmtpRule rule;
+    std::string failure;
+    int lastCode;
+  } cases[] = {
+      {"MAIL refused", FakeSmtpRule::Answer("MAIL", {"553 Sender rejected"}), "Sender rejected\r\n", 553},
+      {"RCPT refused", FakeSmtpRule::Answer("RCPT", {"550-5.1.1 No such user", "550 5.1.1 here"}),
+       "5.1.1 No such user\r\n5.1.1 here\r\n", 550},
+      {"DATA refused", FakeSmtpRule::Answer("DATA", {"451 Try later"}), "Try later\r\n", 451},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSmtpScript script{{c.rule}};
+    script.pipelining = true;
+    FakeSmtpServer fake("127.0.0.1", script);
+    TIdSMTP smtp;
+    Aim(smtp, fake);
+    smtp.Connect(2000);
+    TIdMessage message = Message();
+    EXPECT_EQ(FailureOf([&] { smtp.Send(message); }), c.failure);
+    EXPECT_EQ(smtp.LastReplyCode(), c.lastCode);
+    EXPECT_FALSE(smtp.ClosedGracefully());
+    EXPECT_FALSE(smtp.TextStarted());
+    smtp.Disconnect();
+    const Lines commands = Transcript(fake);
+    const Lines expected = {"EHLO me.test", "MAIL FROM:<sender@x.test>", "RCPT TO:<rcpt@y.test>", "DATA",
+                            "QUIT"};
+    EXPECT_EQ(commands, expected) << Show(commands);
+    EXPECT_EQ(fake.MessageCount(), 0);
+  }
+}

@@ -55,6 +55,14 @@ std::vector<std::string> FakeSmtpMessage::BodyLines() const {
   return {blank + 1, lines.end()};
 }
 
+void ConcurrencyGauge::Enter() {
+  const int now = ++now_;
+  for (int most = most_; now > most && !most_.compare_exchange_weak(most, now);) {
+  }
+}
+
+void ConcurrencyGauge::Leave() { --now_; }
+
 // One connection: the server side of the dialog as the script says.
 class FakeSmtpServer::Session {
  public:
@@ -67,17 +75,21 @@ class FakeSmtpServer::Session {
       for (;;) {
         const std::string line = stream_.ReadLine();
         Record(line);
-        if (!Handle(line)) return;
+        if (stream_.HasBufferedLine()) RecordCommandAhead();
+        if (!Handle(line)) break;
       }
     } catch (const EFailure&) {
       // The peer went away, or the server is stopping.
     }
+    EndTransaction();
   }
 
  private:
   // Serves one command line; false when the session is over.
   bool Handle(const std::string& line) {
     const std::string verb = VerbOf(line);
+    if (verb == "EHLO" && script_.pipelining)
+      return Envelope(Respond(verb, line, {"250-fake.test", "250 PIPELINING"}));
     if (verb == "EHLO" || verb == "HELO") return Envelope(Respond(verb, line, {"250 fake.test"}));
     if (verb == "RSET" || verb == "NOOP") return Envelope(Respond(verb, line, {"250 OK"}));
     if (verb == "QUIT") {
@@ -90,16 +102,23 @@ class FakeSmtpServer::Session {
         message_ = FakeSmtpMessage{};
         message_.session = index_;
         message_.mailFrom = AddressOf(line);
+        BeginTransaction();
       }
       return true;
     }
     if (verb == "RCPT") {
-      if (!Respond(verb, line, {"250 OK"})) return false;
+      const std::vector<std::string> reply = inTransaction_ ? std::vector<std::string>{"250 OK"}
+                                                            : std::vector<std::string>{"503 Need MAIL first"};
+      if (!Respond(verb, line, reply)) return false;
       if (code_[0] == '2') message_.rcptTo.push_back(AddressOf(line));
       return true;
     }
     if (verb == "DATA") {
-      if (!Respond(verb, line, {"354 Send the text, end with ."})) return false;
+      // As RFC 2920 asks of a server: no text without a recipient taken.
+      const std::vector<std::string> reply = message_.rcptTo.empty()
+                                                 ? std::vector<std::string>{"554 No valid recipients"}
+                                                 : std::vector<std::string>{"354 Send the text, end with ."};
+      if (!Respond(verb, line, reply)) return false;
       return code_[0] == '3' ? ReceiveText() : true;
     }
     return Respond(verb, line, {"500 Command not recognized"});
@@ -107,7 +126,24 @@ class FakeSmtpServer::Session {
 
   bool Envelope(bool goOn) {
     message_ = FakeSmtpMessage{};
+    EndTransaction();
     return goOn;
+  }
+
+  void BeginTransaction() {
+    if (inTransaction_) return;
+    inTransaction_ = true;
+    server_.transactions_.Enter();
+    if (script_.sharedTransactions) script_.sharedTransactions->Enter();
+  }
+
+  // Just before the reply to the end of the text goes out, so the peer
+  // cannot start another transaction that overlaps this one in the count.
+  void EndTransaction() {
+    if (!inTransaction_) return;
+    inTransaction_ = false;
+    server_.transactions_.Leave();
+    if (script_.sharedTransactions) script_.sharedTransactions->Leave();
   }
 
   bool ReceiveText() {
@@ -158,6 +194,7 @@ class FakeSmtpServer::Session {
     code_ = reply.empty() ? "000" : reply.front().substr(0, 3) + "000";
     if (accepted && code_[0] == '2') accepted();
     if (!server_.Pause(delay)) return false;
+    if (verb == ".") EndTransaction();
     if (chosen && chosen->floodLines > 0 && !Flood(code_.substr(0, 3), chosen->floodLines)) return false;
     std::string wire;
     for (const auto& text : reply) wire += text + "\r\n";
@@ -215,12 +252,19 @@ class FakeSmtpServer::Session {
     server_.sessions_[index_].commands.push_back(command);
   }
 
+  void RecordCommandAhead() {
+    if (!script_.record) return;
+    std::lock_guard lock(server_.recordLock_);
+    ++server_.sessions_[index_].commandsAhead;
+  }
+
   FakeSmtpServer& server_;
   os::TcpStream& stream_;
   const FakeSmtpScript script_;
   const int index_;
   std::string code_ = "000";
   FakeSmtpMessage message_;
+  bool inTransaction_ = false;
 };
 
 FakeSmtpServer::FakeSmtpServer(const std::string& ip, FakeSmtpScript script, uint16_t port)
@@ -269,7 +313,7 @@ void FakeSmtpServer::AcceptLoop() {
       std::lock_guard lock(recordLock_);
       if (script.record) {
         index = static_cast<int>(sessions_.size());
-        sessions_.push_back({stream->PeerAddress().ip, {}, false});
+        sessions_.push_back({stream->PeerAddress().ip, {}, 0, false});
       }
     }
     auto connection = std::make_unique<Connection>();

@@ -74,6 +74,20 @@ struct FakeSmtpRule {
   static FakeSmtpRule SilentOn(std::string verb) { return {std::move(verb), "", Silent, {}, {}}; }
 };
 
+// Counts what is going on at once, and the most there ever was, over one
+// or more fakes.
+class ConcurrencyGauge {
+ public:
+  void Enter();
+  void Leave();
+  int Now() const { return now_; }
+  int Most() const { return most_; }
+
+ private:
+  std::atomic<int> now_{0};
+  std::atomic<int> most_{0};
+};
+
 struct FakeSmtpScript {
   // The first rule that matches a command decides; without one the fake
   // behaves as a well-mannered exchanger that accepts everything.
@@ -81,6 +95,10 @@ struct FakeSmtpScript {
   std::chrono::milliseconds replyDelay{0};  // before every reply
   // Off for load runs: sessions and messages are only counted.
   bool record = true;
+  // The EHLO reply names PIPELINING (RFC 2920).
+  bool pipelining = false;
+  // Also counts this fake's open mail transactions, with other fakes'.
+  std::shared_ptr<ConcurrencyGauge> sharedTransactions = {};
 };
 
 struct FakeSmtpMessage {
@@ -98,6 +116,9 @@ struct FakeSmtpSession {
   std::string peerIp;
   // Every line the peer sent outside message text; "." marks the end of a text.
   std::vector<std::string> commands;
+  // Commands that were already there when the one before them was
+  // answered: the peer did not wait for the reply (pipelining).
+  int commandsAhead = 0;
   bool ended = false;  // the connection is over
 };
 
@@ -122,6 +143,9 @@ class FakeSmtpServer {
   int SessionCount() const { return sessionCount_; }
   int MessageCount() const { return messageCount_; }
   int EndedSessionCount() const { return endedCount_; }
+  // Mail transactions open at once (from MAIL to the reply to the end of
+  // the text), now and at most.
+  const ConcurrencyGauge& Transactions() const { return transactions_; }
 
   // Ends every session and stops listening; the destructor does it too.
   void Stop();
@@ -157,6 +181,7 @@ class FakeSmtpServer {
   std::atomic<int> sessionCount_{0};
   std::atomic<int> messageCount_{0};
   std::atomic<int> endedCount_{0};
+  ConcurrencyGauge transactions_;
 
   std::mutex pauseLock_;
   std::condition_variable pauseWake_;
