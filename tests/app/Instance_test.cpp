@@ -54,6 +54,10 @@ class InstanceTest : public ::testing::Test {
   std::unique_ptr<Program> StartFirst() {
     auto program = std::make_unique<Program>(folder_.Path(), std::vector<std::string>{});
     EXPECT_TRUE(Eventually([&] { return Greets(port_); }, 10s)) << program->Errors();
+    // Its start ends with the line that says where it listens.
+    EXPECT_TRUE(
+        Eventually([&] { return program->Errors().find("Listening on port") != std::string::npos; }, 5s))
+        << program->Errors();
     return program;
   }
 
