@@ -14,11 +14,17 @@ int main(int argc, char** argv) {
   if (mkdtemp(home.data()) == nullptr) return 1;
   setenv("HOME", home.c_str(), 1);
   unsetenv("XDG_CONFIG_HOME");
+  // The programs these tests start keep their instance locks and sockets in
+  // a runtime folder of this run (mkdtemp makes it private), gone after it.
+  std::string runtime = (std::filesystem::temp_directory_path() / "postwick-run-XXXXXX").string();
+  if (mkdtemp(runtime.data()) == nullptr) return 1;
+  setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
   QApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);
   ::testing::InitGoogleTest(&argc, argv);
   const int failed = RUN_ALL_TESTS();
   std::error_code ignored;
   std::filesystem::remove_all(home, ignored);
+  std::filesystem::remove_all(runtime, ignored);
   return failed;
 }
