@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "delivery/SmtpReplies.h"
+#include "platform/AsciiText.h"
 #include "platform/Failure.h"
 #include "platform/NetAddress.h"
-#include "platform/AsciiText.h"
 
 namespace {
 
@@ -28,6 +28,31 @@ int ParseCode(std::string code) {
 }  // namespace
 
 void TIdSMTP::Connect(int timeoutMs) {
+  aborted_ = false;
+  const bool tryTls = HostsWithoutTls == nullptr || !HostsWithoutTls->contains(Host);
+  if (OpenSession(timeoutMs, tryTls)) return;
+  // Encryption failed with this host: once more without it, as it would
+  // have gone had the host never offered it.
+  if (HostsWithoutTls != nullptr) HostsWithoutTls->insert(Host);
+  if (aborted_) throw EConnectionClosed();
+  OpenSession(timeoutMs, false);
+}
+
+bool TIdSMTP::OpenSession(int timeoutMs, bool tryTls) {
+  tls_ = {};
+  OpenConnection(timeoutMs);
+  try {
+    Expect(ReadReply(), {smtp_client::kServiceReady});
+    Introduce();
+    if (tryTls && Extensions.Has(smtp_client::kStartTls)) return StartTls();
+  } catch (...) {
+    Disconnect();
+    throw;
+  }
+  return true;
+}
+
+void TIdSMTP::OpenConnection(int timeoutMs) {
   stream_.Close();
   closed_ = false;
   try {
@@ -41,19 +66,43 @@ void TIdSMTP::Connect(int timeoutMs) {
     closed_ = true;
     throw;
   }
-  try {
-    Expect(ReadReply(), {smtp_client::kServiceReady});
-    AuthSchemes.clear();
-    const std::string name = HeloName.empty() ? net::LocalHostName() : HeloName;
-    if (UseEhlo && SendCommand(smtp_client::kEhlo + name) == smtp_client::kOk) {
-      RecordAuthSchemes();
-      return;
-    }
-    SendCommand(smtp_client::kHelo + name, {smtp_client::kOk});
-  } catch (...) {
-    Disconnect();
-    throw;
+}
+
+void TIdSMTP::Introduce() {
+  AuthSchemes.clear();
+  Extensions = {};
+  const std::string name = HeloName.empty() ? net::LocalHostName() : HeloName;
+  if (UseEhlo && SendCommand(smtp_client::kEhlo + name) == smtp_client::kOk) {
+    RecordAuthSchemes();
+    Extensions = EhloKeywords::Parse(lastText_);
+    return;
   }
+  SendCommand(smtp_client::kHelo + name, {smtp_client::kOk});
+}
+
+// Anything from the STARTTLS command to the end of the handshake that goes
+// wrong (a refusal, a time-out, a close, a broken handshake) only means this
+// host gets the message in plain text; an abort from another thread stays a
+// failure.
+bool TIdSMTP::StartTls() {
+  try {
+    if (SendCommand(smtp_client::kStartTls) != smtp_client::kServiceReady) {
+      Disconnect();
+      return false;
+    }
+    stream_.StartTls(net::TlsSession::ForClient(Tls ? Tls : net::TlsContext::DefaultClient(), Host),
+                     ReadTimeout);
+  } catch (const EFailure&) {
+    if (aborted_) throw;
+    // Mid-handshake the connection speaks neither plain text nor TLS: no QUIT.
+    stream_.Close();
+    closed_ = true;
+    return false;
+  }
+  tls_ = stream_.Tls();
+  // What the server offered before TLS may have been changed on the path.
+  Introduce();
+  return true;
 }
 
 void TIdSMTP::Send(TIdMessage& message) {
@@ -83,6 +132,7 @@ void TIdSMTP::Disconnect() {
 bool TIdSMTP::Connected() const { return stream_.IsOpen() && !closed_; }
 
 void TIdSMTP::DisconnectSocket() {
+  aborted_ = true;
   closed_ = true;
   stream_.Abort();
 }

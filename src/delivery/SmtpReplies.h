@@ -17,6 +17,7 @@ inline constexpr char kRcptTo[] = "RCPT TO:<";
 inline constexpr char kData[] = "DATA";
 inline constexpr char kEndOfData[] = ".";
 inline constexpr char kQuit[] = "QUIT";
+inline constexpr char kStartTls[] = "STARTTLS";
 
 inline constexpr int kServiceReady = 220;
 inline constexpr int kOk = 250;

@@ -18,6 +18,7 @@
 #include "platform/Fd.h"
 #include "platform/TcpListener.h"
 #include "platform/TcpStream.h"
+#include "support/FakeSmtpTls.h"
 
 namespace testing_support {
 
@@ -57,6 +58,10 @@ struct FakeSmtpScript {
   std::chrono::milliseconds replyDelay{0};  // before every reply
   // Off for load runs: sessions and messages are only counted.
   bool record = true;
+  // When set, EHLO offers STARTTLS and the fake serves it with this context
+  // (FakeExchangerTls() has a certificate for the loopback exchangers).
+  std::shared_ptr<const net::TlsContext> tls = nullptr;
+  FakeTlsFault tlsFault = FakeTlsFault::None;  // how the handshake goes
 };
 
 struct FakeSmtpMessage {
@@ -65,6 +70,7 @@ struct FakeSmtpMessage {
   std::vector<std::string> rcptTo;     // accepted RCPT TO addresses
   std::vector<std::string> wireLines;  // text lines as they came (dot-stuffed)
   std::vector<std::string> lines;      // text lines with the stuffing removed
+  bool overTls = false;                // arrived on an encrypted connection
 
   std::vector<std::string> HeaderLines() const;  // lines before the first empty one
   std::vector<std::string> BodyLines() const;    // lines after it
@@ -74,6 +80,7 @@ struct FakeSmtpSession {
   std::string peerIp;
   // Every line the peer sent outside message text; "." marks the end of a text.
   std::vector<std::string> commands;
+  bool tls = false;    // TLS was started
   bool ended = false;  // the connection is over
 };
 
