@@ -1,15 +1,14 @@
 // Entry point: module initialisation (log, product information), the
 // single-instance rule with the "open" and "close" arguments, then the
 // controller on a desktop or, without a display, headless.
+#include <QAction>
+#include <QApplication>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <QAction>
-#include <QApplication>
 
 #include "core/AppPaths.h"
 #include "core/DummyForm.h"
@@ -23,6 +22,7 @@ namespace {
 
 struct CommandLine {
   bool headless = false;
+  bool verbose = false;  // a line on standard error per delivered copy
   std::string dataDir;
   std::string command;  // the first plain argument: "open", "close" or other
 };
@@ -35,6 +35,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   for (const std::string& arg : AppPaths::WithoutDataDirOption(args)) {
     if (arg == "--headless") {
       line.headless = true;
+    } else if (arg == "--verbose") {
+      line.verbose = true;
     } else if (!commandSeen) {
       line.command = arg;
       commandSeen = true;
@@ -101,16 +103,21 @@ int main(int argc, char** argv) {
     QObject::connect(&channel, &InstanceChannel::restoreRequested, &controller, &TDummyForm::BringToFront);
     QObject::connect(&channel, &InstanceChannel::closeRequested, controller.ExitAction, &QAction::trigger);
     QObject::connect(&channel, &InstanceChannel::openRequested, controller.Open, &QAction::trigger);
+    if (commandLine.verbose) {
+      controller.Relay().SetDeliveryHook([](const DeliveredCopy& copy) {
+        std::fprintf(stderr, "Delivered: %s\n", DescribeCopy(copy).c_str());
+      });
+    }
     ExitSignals exitSignals;
     QObject::connect(&exitSignals, &ExitSignals::exitRequested, controller.ExitAction, &QAction::trigger);
     if (controller.Env().headless) {
       // Without a display there is no window to open; say so, so that an
       // "open" request visibly reached this instance.
-      QObject::connect(&controller, &TDummyForm::showMainWindowRequested, [] {
-        std::fprintf(stderr, "Open: running headless, there is no window to show.\n");
-      });
+      QObject::connect(&controller, &TDummyForm::showMainWindowRequested,
+                       [] { std::fprintf(stderr, "Open: running headless, there is no window to show.\n"); });
       QObject::connect(&controller, &TDummyForm::sendErrorsWarningRequested, [] {
-        std::fprintf(stderr, "Warning: many sending errors one after another; outgoing port 25 may be blocked.\n");
+        std::fprintf(stderr,
+                     "Warning: many sending errors one after another; outgoing port 25 may be blocked.\n");
       });
       QObject::connect(&controller, &TDummyForm::dnsWarningRequested, [] {
         std::fprintf(stderr, "Warning: no DNS server is known; messages cannot be relayed.\n");

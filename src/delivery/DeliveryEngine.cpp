@@ -1,6 +1,7 @@
 #include "delivery/DeliveryEngine.h"
 
 #include <algorithm>
+#include <set>
 
 #include "delivery/DeliveryTexts.h"
 #include "delivery/MySMTPThread.h"
@@ -20,6 +21,22 @@ struct RecipientOutcome {
   bool failed = true;
   bool lookupSucceeded = false;
   std::string status = delivery_text::kCouldNotResolveDomain;
+  DeliveredCopy copy;  // where and how it went, once delivered
+};
+
+// Hosts whose STARTTLS failed are remembered for one message: its other
+// recipients at such a host go in plain text at once.
+class HostsWithoutTlsForMessage {
+ public:
+  explicit HostsWithoutTlsForMessage(TIdSMTP& smtp) : smtp_(smtp) {
+    smtp_.HostsWithoutTls = std::make_shared<std::set<std::string>>();
+  }
+  ~HostsWithoutTlsForMessage() { smtp_.HostsWithoutTls.reset(); }
+  HostsWithoutTlsForMessage(const HostsWithoutTlsForMessage&) = delete;
+  HostsWithoutTlsForMessage& operator=(const HostsWithoutTlsForMessage&) = delete;
+
+ private:
+  TIdSMTP& smtp_;
 };
 
 std::string JoinReplyLines(const std::vector<std::string>& lines) {
@@ -61,8 +78,8 @@ bool TryHost(TIdSMTP& smtp, const std::string& host, TIdMessage& msg, std::strin
   return false;
 }
 
-RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg, const TIdEMailAddressItem& recipient,
-                                    const std::string& dnsServer) {
+RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg,
+                                    const TIdEMailAddressItem& recipient, const std::string& dnsServer) {
   RecipientOutcome outcome;
   msg.Recipients.Clear();
   msg.CCList.Clear();
@@ -77,6 +94,7 @@ RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg, cons
     if (IsLoopbackHost(host)) continue;
     if (TryHost(thread.SMTP(), host, msg, outcome.status)) {
       outcome.failed = false;
+      outcome.copy = {recipient.Address, host, thread.SMTP().TlsStatus()};
       break;
     }
   }
@@ -130,17 +148,20 @@ void DeliverMessage(TMySMTPThread& thread, TIdMessage& msg, const TIdEMailAddres
   if (msg.From.Address.empty() || envelope.GetEMailAddresses().empty())
     throw EFailure(delivery_text::kRelayingDenied);
 
+  const HostsWithoutTlsForMessage hostsWithoutTls(thread.SMTP());
   for (const auto& recipient : envelope) {
     if (thread.Terminated() || ShuttingDown) throw EFailure(delivery_text::kRelayingDenied);
     const RecipientOutcome outcome = DeliverToRecipient(thread, msg, recipient, dnsServer);
     if (outcome.failed) {
-      OperationLog().WriteLogRecord(false, outcome.lookupSucceeded, recipient.Address, msg.Subject, outcome.status);
+      OperationLog().WriteLogRecord(false, outcome.lookupSucceeded, recipient.Address, msg.Subject,
+                                    outcome.status);
       failedRecipients += recipient.Address + ", ";
       ++FailedCount;
     } else {
       OperationLog().WriteLogRecord(true, outcome.lookupSucceeded, recipient.Address, msg.Subject,
                                     delivery_text::kSentSuccessfully);
       ++SentCount;
+      if (thread.OnCopyDelivered) thread.OnCopyDelivered(outcome.copy);
     }
   }
   if (!failedRecipients.empty()) {

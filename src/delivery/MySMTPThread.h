@@ -5,8 +5,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
+#include "delivery/DeliveredCopy.h"
 #include "delivery/IdDNSResolver.h"
 #include "delivery/IdSMTP.h"
 #include "intake/SmtpConnectionThread.h"
@@ -21,6 +23,10 @@ class TMySMTPThread : public SmtpConnectionThread {
 
   explicit TMySMTPThread(std::unique_ptr<net::TcpStream> connection);
   ~TMySMTPThread() override;
+
+  // Called on this thread for every copy an exchanger took; set before the
+  // thread starts.
+  std::function<void(const DeliveredCopy&)> OnCopyDelivered;
 
   TIdSMTP& SMTP() { return *smtp_; }
   TIdDNSResolver& DNSResolver() { return *resolver_; }

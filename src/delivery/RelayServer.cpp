@@ -8,6 +8,7 @@ RelayServer::RelayServer() : listener_(std::make_unique<LocalServer>()) {
   listener_->ThreadClass = [this](std::unique_ptr<net::TcpStream> connection) {
     auto thread = std::make_unique<TMySMTPThread>(std::move(connection));
     thread->SMTP().Port = outboundPort_;
+    thread->OnCopyDelivered = [this](const DeliveredCopy& copy) { CopyDelivered(copy); };
     return thread;
   };
   listener_->OnConnect = [this](SmtpConnectionThread& thread) { LocalServerConnect(thread); };
@@ -34,6 +35,11 @@ std::string RelayServer::ActiveDnsServer() const {
 void RelayServer::SetDnsWarningHook(DnsWarningHook hook) {
   std::lock_guard lock(hookLock_);
   dnsWarningHook_ = std::move(hook);
+}
+
+void RelayServer::SetDeliveryHook(DeliveryHook hook) {
+  std::lock_guard lock(hookLock_);
+  deliveryHook_ = std::move(hook);
 }
 
 void RelayServer::Start(const std::string& productName, int port, const std::string& bindIp) {
@@ -67,4 +73,15 @@ void RelayServer::ReceiveMail(SmtpConnectionThread& sender, TIdMessage& msg, TId
 
 void RelayServer::LocalServerConnect(SmtpConnectionThread& thread) {
   if (localOnly_) RestrictToLocalPeers(thread);
+}
+
+void RelayServer::CopyDelivered(const DeliveredCopy& copy) {
+  ++(copy.tls.encrypted ? encryptedCopies_ : plainCopies_);
+  std::lock_guard lock(hookLock_);
+  if (!deliveryHook_) return;
+  try {
+    deliveryHook_(copy);
+  } catch (...) {
+    // Telling about a copy must never undo its delivery.
+  }
 }

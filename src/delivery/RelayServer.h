@@ -5,11 +5,13 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 
+#include "delivery/DeliveredCopy.h"
 #include "intake/LocalServer.h"
 
 class TMySMTPThread;
@@ -20,6 +22,8 @@ class RelayServer {
   // DNS server was known and 0 when not; the controller arms its DNS-warning
   // timer with it. Must not block.
   using DnsWarningHook = std::function<void(int tag)>;
+  // Called on a connection thread for every copy an exchanger took.
+  using DeliveryHook = std::function<void(const DeliveredCopy& copy)>;
 
   static constexpr int kListenQueue = 32;
 
@@ -35,6 +39,10 @@ class RelayServer {
   void SetLocalOnly(bool localOnly) { localOnly_ = localOnly; }
   bool LocalOnly() const { return localOnly_; }
   void SetDnsWarningHook(DnsWarningHook hook);
+  void SetDeliveryHook(DeliveryHook hook);
+  // Copies delivered since the start over TLS and in plain text.
+  int64_t EncryptedCopies() const { return encryptedCopies_; }
+  int64_t PlainCopies() const { return plainCopies_; }
   // Port that outbound SMTP connections use (25; tests use another).
   void SetOutboundPort(int port) { outboundPort_ = port; }
 
@@ -52,6 +60,7 @@ class RelayServer {
   void ReceiveMail(SmtpConnectionThread& sender, TIdMessage& msg, TIdEMailAddressList& recipients,
                    std::string& customError);
   void LocalServerConnect(SmtpConnectionThread& thread);
+  void CopyDelivered(const DeliveredCopy& copy);
 
   std::unique_ptr<LocalServer> listener_;
   mutable std::mutex dnsLock_;
@@ -60,4 +69,7 @@ class RelayServer {
   std::atomic<int> outboundPort_{25};
   std::mutex hookLock_;
   DnsWarningHook dnsWarningHook_;
+  DeliveryHook deliveryHook_;
+  std::atomic<int64_t> encryptedCopies_{0};
+  std::atomic<int64_t> plainCopies_{0};
 };
