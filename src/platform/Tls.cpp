@@ -8,6 +8,7 @@
 #include <openssl/x509v3.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "platform/Failure.h"
 
@@ -62,6 +63,19 @@ SSL_CTX* NewContext(const SSL_METHOD* method) {
   return context;
 }
 
+// The system's trusted authorities from the library's default file and
+// hashed folder (or SSL_CERT_FILE and SSL_CERT_DIR). Named one by one
+// rather than through the library's default paths, whose 3.0 release lists
+// the whole folder again for every certificate it checks. Without them
+// nothing verifies, which each connection reports; it is no reason not to
+// encrypt.
+void LoadSystemAuthorities(SSL_CTX* context) {
+  const char* file = std::getenv(X509_get_default_cert_file_env());
+  const char* folder = std::getenv(X509_get_default_cert_dir_env());
+  SSL_CTX_load_verify_file(context, file ? file : X509_get_default_cert_file());
+  SSL_CTX_load_verify_dir(context, folder ? folder : X509_get_default_cert_dir());
+}
+
 }  // namespace
 
 void TlsContext::Free::operator()(ssl_ctx_st* context) const { SSL_CTX_free(context); }
@@ -76,9 +90,7 @@ std::shared_ptr<const TlsContext> TlsContext::Client(const std::string& extraTru
   // Opportunistic: a certificate that fails the check does not stop the
   // handshake; the session reports the result instead.
   SSL_CTX_set_verify(context, SSL_VERIFY_NONE, nullptr);
-  // Without the system's authorities nothing verifies, which is reported
-  // per connection; it is no reason not to encrypt.
-  SSL_CTX_set_default_verify_paths(context);
+  LoadSystemAuthorities(context);
   if (!extraTrustPem.empty()) {
     BioPtr bio = ReadOnlyBio(extraTrustPem);
     X509_STORE* store = SSL_CTX_get_cert_store(context);
