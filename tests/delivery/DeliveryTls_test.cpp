@@ -1,0 +1,162 @@
+// Encryption end to end on loopback: which copies of a message go over TLS,
+// the per-message memory of hosts whose TLS failed, and the records, counts
+// and reports that follow.
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "delivery/DeliveryEngine.h"
+#include "log/OperationLog.h"
+#include "support/LineClient.h"
+#include "support/RelayHarness.h"
+#include "support/TestCertificate.h"
+
+using namespace testing_support;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+FakeSmtpScript Offering(std::vector<FakeSmtpRule> rules = {}, FakeTlsFault fault = FakeTlsFault::None) {
+  FakeSmtpScript script;
+  script.rules = std::move(rules);
+  script.tls = FakeExchangerTls();
+  script.tlsFault = fault;
+  return script;
+}
+
+// The command words of every session of an exchanger ("EHLO", "STARTTLS", ...).
+std::vector<Lines> Verbs(const FakeSmtpServer& fake) {
+  EXPECT_TRUE(Eventually([&] { return fake.EndedSessionCount() == fake.SessionCount(); }));
+  std::vector<Lines> sessions;
+  for (const auto& session : fake.Sessions()) {
+    Lines verbs;
+    for (const auto& command : session.commands)
+      verbs.push_back(command.substr(0, command.find_first_of(" :")));
+    sessions.push_back(verbs);
+  }
+  return sessions;
+}
+
+// Each record's recipient and status.
+std::vector<std::pair<std::string, std::string>> Records() {
+  std::vector<std::pair<std::string, std::string>> records;
+  for (const std::string& line : OperationLog().Lines()) {
+    const auto space = line.find(' ');
+    const auto tab1 = line.find('\t');
+    const auto tab2 = line.find('\t', tab1 + 1);
+    const auto tab3 = line.find('\t', tab2 + 1);
+    records.emplace_back(line.substr(space + 1, tab1 - space - 1), line.substr(tab2 + 1, tab3 - tab2 - 1));
+  }
+  return records;
+}
+
+class DeliveryTlsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    OperationLog().Clear();
+    harness_.Relay().SetDeliveryHook([this](const DeliveredCopy& copy) {
+      std::lock_guard lock(reportsLock_);
+      reports_.push_back(DescribeCopy(copy));
+    });
+  }
+  Lines Reports() {
+    std::lock_guard lock(reportsLock_);
+    return reports_;
+  }
+
+  RelayHarness harness_;
+  std::mutex reportsLock_;
+  Lines reports_;
+};
+
+const Lines kPlain = {"EHLO", "RSET", "MAIL", "RCPT", "DATA", ".", "QUIT"};
+const Lines kEncrypted = {"EHLO", "STARTTLS", "EHLO", "RSET", "MAIL", "RCPT", "DATA", ".", "QUIT"};
+const Lines kRefusedStartTls = {"EHLO", "STARTTLS", "QUIT"};
+
+}  // namespace
+
+TEST_F(DeliveryTlsTest, EachCopyGoesAsItsExchangerAllowsAndRecordsStayTheSame) {
+  harness_.Dns().AddMx("a.test", {{10, "127.0.0.2"}});
+  harness_.Dns().AddMx("b.test", {{10, "127.0.0.3"}});
+  harness_.Dns().AddMx("c.test", {{10, "127.0.0.4"}});
+  harness_.Exchanger(0).SetScript(Offering());
+  harness_.Exchanger(2).SetScript(
+      Offering({FakeSmtpRule::Answer("STARTTLS", {"454 TLS not available due to temporary reason"})}));
+
+  SmtpSession session(harness_.RelayPort());
+  EXPECT_EQ(session.Send(SimpleMail({"ann@a.test", "bob@b.test", "cat@c.test", "dan@c.test"})), "250 Ok");
+
+  const std::vector<std::pair<std::string, std::string>> records = {{"ann@a.test", "Sent successfully"},
+                                                                    {"bob@b.test", "Sent successfully"},
+                                                                    {"cat@c.test", "Sent successfully"},
+                                                                    {"dan@c.test", "Sent successfully"}};
+  EXPECT_EQ(Records(), records);
+  const Lines reports = {
+      "ann@a.test via 127.0.0.2: TLS (TLSv1.3, certificate not verified: self-signed certificate)",
+      "bob@b.test via 127.0.0.3: plain", "cat@c.test via 127.0.0.4: plain",
+      "dan@c.test via 127.0.0.4: plain"};
+  EXPECT_EQ(Reports(), reports);
+  EXPECT_EQ(harness_.Relay().EncryptedCopies(), 1);
+  EXPECT_EQ(harness_.Relay().PlainCopies(), 3);
+
+  EXPECT_EQ(Verbs(harness_.Exchanger(0)), std::vector<Lines>{kEncrypted});
+  EXPECT_EQ(Verbs(harness_.Exchanger(1)), std::vector<Lines>{kPlain});
+  // The refusal costs one reconnect; the second copy to that host does not
+  // ask again.
+  EXPECT_EQ(Verbs(harness_.Exchanger(2)), (std::vector<Lines>{kRefusedStartTls, kPlain, kPlain}));
+
+  // The memory lasts one message: the next one asks again.
+  EXPECT_EQ(session.Send(SimpleMail({"eve@c.test"})), "250 Ok");
+  EXPECT_EQ(Verbs(harness_.Exchanger(2)).size(), 5u);
+  EXPECT_EQ(Verbs(harness_.Exchanger(2))[3], kRefusedStartTls);
+}
+
+// A broken handshake is retried in plain text at the same host, not at the
+// next exchanger, and the record is that of the plain attempt.
+TEST_F(DeliveryTlsTest, BrokenHandshakeFallsBackToOnePlainDeliveryAtTheSameHost) {
+  const struct {
+    const char* name;
+    FakeSmtpScript script;
+    std::string status;
+    int messagesAtFirst, messagesAtSecond;
+  } cases[] = {
+      {"garbage, then taken", Offering({}, FakeTlsFault::Garbage), "Sent successfully", 1, 0},
+      {"closed, then taken", Offering({}, FakeTlsFault::Close), "Sent successfully", 1, 0},
+      {"garbage, then refused in plain text: the next exchanger takes it",
+       Offering({FakeSmtpRule::Answer("RCPT", {"550 No such user here"})}, FakeTlsFault::Garbage),
+       "Sent successfully", 0, 1},
+  };
+  int round = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    OperationLog().Clear();
+    const std::string domain = "d" + std::to_string(round++) + ".test";
+    harness_.Dns().AddMx(domain, {{10, "127.0.0.2"}, {20, "127.0.0.3"}});
+    harness_.Exchanger(0).SetScript(c.script);
+    const int firstBefore = harness_.Exchanger(0).MessageCount();
+    const int secondBefore = harness_.Exchanger(1).MessageCount();
+    const int sessionsBefore = harness_.Exchanger(0).SessionCount();
+
+    SmtpSession session(harness_.RelayPort());
+    EXPECT_EQ(session.Send(SimpleMail({"x@" + domain})), "250 Ok");
+    ASSERT_EQ(Records().size(), 1u);
+    EXPECT_EQ(Records()[0].second, c.status);
+    EXPECT_EQ(harness_.Exchanger(0).SessionCount() - sessionsBefore, 2);
+    EXPECT_EQ(harness_.Exchanger(0).MessageCount() - firstBefore, c.messagesAtFirst);
+    EXPECT_EQ(harness_.Exchanger(1).MessageCount() - secondBefore, c.messagesAtSecond);
+    const auto verbs = Verbs(harness_.Exchanger(0));
+    EXPECT_EQ(verbs[verbs.size() - 2], (Lines{"EHLO", "STARTTLS"}));
+  }
+  EXPECT_EQ(harness_.Relay().EncryptedCopies(), 0);
+}
+
+TEST(DescribeCopy, SaysHostAndEncryption) {
+  const std::pair<DeliveredCopy, std::string> cases[] = {
+      {{"a@x.test", "mx.x.test", {}}, "a@x.test via mx.x.test: plain"},
+      {{"a@x.test", "mx.x.test", {true, true, "ok", "TLSv1.2", "ECDHE-RSA-AES128-GCM-SHA256"}},
+       "a@x.test via mx.x.test: TLS (TLSv1.2, certificate verified)"},
+      {{"a@x.test", "x.test", {true, false, "hostname mismatch", "TLSv1.3", "TLS_AES_256_GCM_SHA384"}},
+       "a@x.test via x.test: TLS (TLSv1.3, certificate not verified: hostname mismatch)"},
+  };
+  for (const auto& [copy, text] : cases) EXPECT_EQ(DescribeCopy(copy), text);
+}

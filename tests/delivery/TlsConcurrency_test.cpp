@@ -1,0 +1,145 @@
+// TLS under threads: an abort from another thread ends a handshake at once
+// and leaves no plain-text retry behind, and many clients share the TLS
+// configuration while they encrypt at the same time.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "delivery/DeliveryEngine.h"
+#include "delivery/IdSMTP.h"
+#include "delivery/MySMTPThread.h"
+#include "log/OperationLog.h"
+#include "platform/Failure.h"
+#include "support/FakeSmtpServer.h"
+#include "support/LineClient.h"
+#include "support/RelayHarness.h"
+#include "support/TestCertificate.h"
+
+using namespace std::chrono_literals;
+using namespace testing_support;
+
+namespace {
+
+FakeSmtpScript Offering(FakeTlsFault fault = FakeTlsFault::None) {
+  FakeSmtpScript script;
+  script.tls = FakeExchangerTls();
+  script.tlsFault = fault;
+  return script;
+}
+
+void Aim(TIdSMTP& smtp, const FakeSmtpServer& fake) {
+  smtp.Host = fake.Ip();
+  smtp.Port = fake.Port();
+  smtp.ReadTimeout = 30000;
+  smtp.HeloName = "me.test";
+  smtp.Writer.Charset = HeaderCharset::Latin1;
+}
+
+TIdMessage Message(const std::string& to) {
+  TIdMessage m;
+  m.Headers.Lines = {"Subject: Test"};
+  m.From.Address = "sender@x.test";
+  m.Recipients.Add().Address = to;
+  m.Subject = "Test";
+  m.Date = EncodeDateTime({2004, 12, 7, 10, 1, 2, 0});
+  m.Body = {"Hello", "."};
+  return m;
+}
+
+// True once the exchanger's first session has said STARTTLS and the
+// client is inside the handshake.
+bool InHandshake(const FakeSmtpServer& fake) {
+  const auto sessions = fake.Sessions();
+  return !sessions.empty() && !sessions[0].commands.empty() && sessions[0].commands.back() == "STARTTLS";
+}
+
+}  // namespace
+
+TEST(TlsConcurrency, DisconnectSocketEndsAHandshakeAtOnceWithoutAPlainRetry) {
+  FakeSmtpServer fake("127.0.0.2", Offering(FakeTlsFault::Stall));
+  TIdSMTP smtp;
+  Aim(smtp, fake);
+  smtp.HostsWithoutTls = std::make_shared<std::set<std::string>>();
+  auto connecting = std::async(std::launch::async, [&] {
+    try {
+      smtp.Connect(5000);
+    } catch (const EFailure& failure) {
+      return std::string(failure.what());
+    }
+    return std::string("<none>");
+  });
+  ASSERT_TRUE(Eventually([&] { return InHandshake(fake); }));
+  std::this_thread::sleep_for(50ms);  // let the client settle into its wait
+  const auto start = std::chrono::steady_clock::now();
+  smtp.DisconnectSocket();
+  ASSERT_EQ(connecting.wait_for(5s), std::future_status::ready) << "the handshake did not end";
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+  EXPECT_EQ(connecting.get(), "Connection Closed Gracefully.");
+  EXPECT_TRUE(smtp.ClosedGracefully());
+  EXPECT_FALSE(smtp.Connected());
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(fake.SessionCount(), 1) << "an aborted handshake must not lead to a plain retry";
+}
+
+TEST(TlsConcurrency, ExitDuringAHandshakeEndsTheDeliveryAtOnce) {
+  OperationLog().Clear();
+  RelayHarness harness(1, Offering(FakeTlsFault::Stall));
+  harness.Dns().AddMx("stall.test", {{10, "127.0.0.2"}});
+  auto reply = std::async(std::launch::async, [&] {
+    SmtpSession session(harness.RelayPort());
+    return session.Send(SimpleMail({"one@stall.test", "two@stall.test"}));
+  });
+  ASSERT_TRUE(Eventually([&] { return InHandshake(harness.Exchanger(0)); }));
+  std::this_thread::sleep_for(50ms);
+  const auto start = std::chrono::steady_clock::now();
+  harness.Relay().Shutdown();
+  ASSERT_EQ(reply.wait_for(5s), std::future_status::ready);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+  EXPECT_EQ(reply.get(), "");
+  const auto records = OperationLog().Lines();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_NE(records[0].find("one@stall.test\tHello\tConnection failed\t"), std::string::npos) << records[0];
+  EXPECT_EQ(harness.Exchanger(0).SessionCount(), 1);
+  EXPECT_TRUE(Eventually([] { return ActiveThreadCount == 0; }));
+}
+
+TEST(TlsConcurrency, ManyClientsEncryptAtOnce) {
+  constexpr int kHosts = 3, kClients = 6, kMessagesEach = 10;
+  std::vector<std::unique_ptr<FakeSmtpServer>> hosts;
+  for (int h = 0; h < kHosts; ++h)
+    hosts.push_back(std::make_unique<FakeSmtpServer>("127.0.0." + std::to_string(h + 2), Offering()));
+  const auto trusting = net::TlsContext::Client(FakeExchangerCertificate().certificatePem);
+  std::atomic<int> verified{0}, unverified{0};
+  std::vector<std::thread> clients;
+  for (int c = 0; c < kClients; ++c) {
+    clients.emplace_back([&, c] {
+      TIdSMTP smtp;
+      // Half the clients share the default configuration, half their own.
+      if (c % 2) smtp.Tls = trusting;
+      for (int i = 0; i < kMessagesEach; ++i) {
+        Aim(smtp, *hosts[(c + i) % kHosts]);
+        TIdMessage message = Message("r" + std::to_string(c) + "-" + std::to_string(i) + "@y.test");
+        try {
+          smtp.Connect(5000);
+          smtp.Send(message);
+          ++(smtp.TlsStatus().certificateVerified ? verified : unverified);
+        } catch (const EFailure& failure) {
+          ADD_FAILURE() << failure.what();
+        }
+        smtp.Disconnect();
+      }
+    });
+  }
+  for (auto& client : clients) client.join();
+  int overTls = 0;
+  for (const auto& host : hosts) {
+    ASSERT_TRUE(Eventually([&] { return host->EndedSessionCount() == host->SessionCount(); }));
+    for (const auto& message : host->Messages()) overTls += message.overTls;
+  }
+  EXPECT_EQ(overTls, kClients * kMessagesEach);
+  EXPECT_EQ(verified, kClients / 2 * kMessagesEach);
+  EXPECT_EQ(unverified, kClients / 2 * kMessagesEach);
+}
