@@ -9,20 +9,11 @@
 #include "log/OperationLog.h"
 #include "support/LineClient.h"
 #include "support/RelayHarness.h"
-#include "support/TestCertificate.h"
 
 using namespace testing_support;
 using Lines = std::vector<std::string>;
 
 namespace {
-
-FakeSmtpScript Offering(std::vector<FakeSmtpRule> rules = {}, FakeTlsFault fault = FakeTlsFault::None) {
-  FakeSmtpScript script;
-  script.rules = std::move(rules);
-  script.tls = FakeExchangerTls();
-  script.tlsFault = fault;
-  return script;
-}
 
 // The command words of every session of an exchanger ("EHLO", "STARTTLS", ...).
 std::vector<Lines> Verbs(const FakeSmtpServer& fake) {
@@ -79,9 +70,9 @@ TEST_F(DeliveryTlsTest, EachCopyGoesAsItsExchangerAllowsAndRecordsStayTheSame) {
   harness_.Dns().AddMx("a.test", {{10, "127.0.0.2"}});
   harness_.Dns().AddMx("b.test", {{10, "127.0.0.3"}});
   harness_.Dns().AddMx("c.test", {{10, "127.0.0.4"}});
-  harness_.Exchanger(0).SetScript(Offering());
+  harness_.Exchanger(0).SetScript(OfferingTls());
   harness_.Exchanger(2).SetScript(
-      Offering({FakeSmtpRule::Answer("STARTTLS", {"454 TLS not available due to temporary reason"})}));
+      OfferingTls({FakeSmtpRule::Answer("STARTTLS", {"454 TLS not available due to temporary reason"})}));
 
   SmtpSession session(harness_.RelayPort());
   EXPECT_EQ(session.Send(SimpleMail({"ann@a.test", "bob@b.test", "cat@c.test", "dan@c.test"})), "250 Ok");
@@ -120,10 +111,10 @@ TEST_F(DeliveryTlsTest, BrokenHandshakeFallsBackToOnePlainDeliveryAtTheSameHost)
     std::string status;
     int messagesAtFirst, messagesAtSecond;
   } cases[] = {
-      {"garbage, then taken", Offering({}, FakeTlsFault::Garbage), "Sent successfully", 1, 0},
-      {"closed, then taken", Offering({}, FakeTlsFault::Close), "Sent successfully", 1, 0},
+      {"garbage, then taken", OfferingTls({}, FakeTlsFault::Garbage), "Sent successfully", 1, 0},
+      {"closed, then taken", OfferingTls({}, FakeTlsFault::Close), "Sent successfully", 1, 0},
       {"garbage, then refused in plain text: the next exchanger takes it",
-       Offering({FakeSmtpRule::Answer("RCPT", {"550 No such user here"})}, FakeTlsFault::Garbage),
+       OfferingTls({FakeSmtpRule::Answer("RCPT", {"550 No such user here"})}, FakeTlsFault::Garbage),
        "Sent successfully", 0, 1},
   };
   int round = 0;

@@ -36,14 +36,6 @@ void Aim(TIdSMTP& smtp, const FakeSmtpServer& fake, int readTimeout = 5000) {
   smtp.Writer.Charset = HeaderCharset::Latin1;
 }
 
-FakeSmtpScript Offering(std::vector<FakeSmtpRule> rules = {}, FakeTlsFault fault = FakeTlsFault::None) {
-  FakeSmtpScript script;
-  script.rules = std::move(rules);
-  script.tls = FakeExchangerTls();
-  script.tlsFault = fault;
-  return script;
-}
-
 std::shared_ptr<const net::TlsContext> TrustingTheFakes() {
   static const auto context = net::TlsContext::Client(FakeExchangerCertificate().certificatePem);
   return context;
@@ -68,7 +60,7 @@ const Lines kPlainSession = {
 }  // namespace
 
 TEST(IdSmtpTls, CopyGoesEncryptedWhereOfferedAndWholeAsWritten) {
-  FakeSmtpServer fake("127.0.0.2", Offering());
+  FakeSmtpServer fake("127.0.0.2", OfferingTls());
   TIdSMTP smtp;
   Aim(smtp, fake);
   smtp.Tls = TrustingTheFakes();
@@ -140,7 +132,7 @@ TEST(IdSmtpTls, CertificateIsCheckedButNotRequired) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    FakeSmtpServer fake(c.ip, Offering());
+    FakeSmtpServer fake(c.ip, OfferingTls());
     TIdSMTP smtp;
     Aim(smtp, fake);
     if (c.trusting) smtp.Tls = TrustingTheFakes();
@@ -164,24 +156,24 @@ TEST(IdSmtpTls, FailedStartTlsFallsBackToOnePlainDelivery) {
     Lines firstSession;
   } cases[] = {
       {"454 to STARTTLS",
-       Offering({FakeSmtpRule::Answer("STARTTLS", {"454 TLS not available due to temporary reason"})}),
+       OfferingTls({FakeSmtpRule::Answer("STARTTLS", {"454 TLS not available due to temporary reason"})}),
        {"EHLO me.test", "STARTTLS", "QUIT"}},
       {"554 to STARTTLS",
-       Offering({FakeSmtpRule::Answer("STARTTLS", {"554 No TLS for you"})}),
+       OfferingTls({FakeSmtpRule::Answer("STARTTLS", {"554 No TLS for you"})}),
        {"EHLO me.test", "STARTTLS", "QUIT"}},
       {"connection closed in reply to STARTTLS",
-       Offering({FakeSmtpRule::CloseOn("STARTTLS")}),
+       OfferingTls({FakeSmtpRule::CloseOn("STARTTLS")}),
        {"EHLO me.test", "STARTTLS"}},
       {"plain text instead of a handshake",
-       Offering({}, FakeTlsFault::Garbage),
+       OfferingTls({}, FakeTlsFault::Garbage),
        {"EHLO me.test", "STARTTLS"}},
       {"connection closed instead of a handshake",
-       Offering({}, FakeTlsFault::Close),
+       OfferingTls({}, FakeTlsFault::Close),
        {"EHLO me.test", "STARTTLS"}},
       // A line slipped in behind the 220 before encryption must not be read
       // as if it came through TLS.
       {"plain text behind the 220",
-       Offering({FakeSmtpRule::Answer("STARTTLS", {"220 Go ahead", "250 injected"})}),
+       OfferingTls({FakeSmtpRule::Answer("STARTTLS", {"220 Go ahead", "250 injected"})}),
        {"EHLO me.test", "STARTTLS"}},
   };
   for (const auto& c : cases) {
@@ -208,7 +200,7 @@ TEST(IdSmtpTls, FailedStartTlsFallsBackToOnePlainDelivery) {
 }
 
 TEST(IdSmtpTls, StalledHandshakeEndsAtTheReadTimeout) {
-  FakeSmtpServer fake("127.0.0.2", Offering({}, FakeTlsFault::Stall));
+  FakeSmtpServer fake("127.0.0.2", OfferingTls({}, FakeTlsFault::Stall));
   TIdSMTP smtp;
   Aim(smtp, fake, 400);
   TIdMessage message = Message();
@@ -226,7 +218,7 @@ TEST(IdSmtpTls, StalledHandshakeEndsAtTheReadTimeout) {
 // A failure after TLS is up is an ordinary failure of this host: no plain
 // retry, and the status is the refusing reply as without TLS.
 TEST(IdSmtpTls, RefusalsOverTlsAreOrdinaryFailures) {
-  FakeSmtpServer fake("127.0.0.2", Offering({FakeSmtpRule::Answer("RCPT", {"550 No such user"})}));
+  FakeSmtpServer fake("127.0.0.2", OfferingTls({FakeSmtpRule::Answer("RCPT", {"550 No such user"})}));
   TIdSMTP smtp;
   Aim(smtp, fake);
   smtp.Connect(2000);

@@ -23,13 +23,6 @@ using namespace testing_support;
 
 namespace {
 
-FakeSmtpScript Offering(FakeTlsFault fault = FakeTlsFault::None) {
-  FakeSmtpScript script;
-  script.tls = FakeExchangerTls();
-  script.tlsFault = fault;
-  return script;
-}
-
 void Aim(TIdSMTP& smtp, const FakeSmtpServer& fake) {
   smtp.Host = fake.Ip();
   smtp.Port = fake.Port();
@@ -59,7 +52,7 @@ bool InHandshake(const FakeSmtpServer& fake) {
 }  // namespace
 
 TEST(TlsConcurrency, DisconnectSocketEndsAHandshakeAtOnceWithoutAPlainRetry) {
-  FakeSmtpServer fake("127.0.0.2", Offering(FakeTlsFault::Stall));
+  FakeSmtpServer fake("127.0.0.2", OfferingTls({}, FakeTlsFault::Stall));
   TIdSMTP smtp;
   Aim(smtp, fake);
   smtp.HostsWithoutTls = std::make_shared<std::set<std::string>>();
@@ -86,7 +79,7 @@ TEST(TlsConcurrency, DisconnectSocketEndsAHandshakeAtOnceWithoutAPlainRetry) {
 
 TEST(TlsConcurrency, ExitDuringAHandshakeEndsTheDeliveryAtOnce) {
   OperationLog().Clear();
-  RelayHarness harness(1, Offering(FakeTlsFault::Stall));
+  RelayHarness harness(1, OfferingTls({}, FakeTlsFault::Stall));
   harness.Dns().AddMx("stall.test", {{10, "127.0.0.2"}});
   auto reply = std::async(std::launch::async, [&] {
     SmtpSession session(harness.RelayPort());
@@ -110,7 +103,7 @@ TEST(TlsConcurrency, ManyClientsEncryptAtOnce) {
   constexpr int kHosts = 3, kClients = 6, kMessagesEach = 10;
   std::vector<std::unique_ptr<FakeSmtpServer>> hosts;
   for (int h = 0; h < kHosts; ++h)
-    hosts.push_back(std::make_unique<FakeSmtpServer>("127.0.0." + std::to_string(h + 2), Offering()));
+    hosts.push_back(std::make_unique<FakeSmtpServer>("127.0.0." + std::to_string(h + 2), OfferingTls()));
   const auto trusting = net::TlsContext::Client(FakeExchangerCertificate().certificatePem);
   std::atomic<int> verified{0}, unverified{0};
   std::vector<std::thread> clients;

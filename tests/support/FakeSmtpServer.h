@@ -64,6 +64,10 @@ struct FakeSmtpScript {
   FakeTlsFault tlsFault = FakeTlsFault::None;  // how the handshake goes
 };
 
+// A script that offers STARTTLS with the certificate made for the loopback
+// exchangers, its handshake played as fault says.
+FakeSmtpScript OfferingTls(std::vector<FakeSmtpRule> rules = {}, FakeTlsFault fault = FakeTlsFault::None);
+
 struct FakeSmtpMessage {
   int session = 0;                     // index into Sessions()
   std::string mailFrom;                // the address inside MAIL FROM:<...>

@@ -1,6 +1,8 @@
 #include "support/FakeSmtpTls.h"
 
 #include "platform/TcpStream.h"
+#include "support/FakeSmtpServer.h"
+#include "support/TestCertificate.h"
 
 namespace testing_support {
 namespace {
@@ -13,6 +15,14 @@ constexpr int kHandshakeWaitMs = 5000;
 }
 
 }  // namespace
+
+FakeSmtpScript OfferingTls(std::vector<FakeSmtpRule> rules, FakeTlsFault fault) {
+  FakeSmtpScript script;
+  script.rules = std::move(rules);
+  script.tls = FakeExchangerTls();
+  script.tlsFault = fault;
+  return script;
+}
 
 bool ServeTlsHandshake(net::TcpStream& stream, const std::shared_ptr<const net::TlsContext>& context,
                        FakeTlsFault fault) {
