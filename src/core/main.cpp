@@ -1,14 +1,15 @@
 // Entry point: module initialisation (log, product information), the
 // single-instance rule with the "open" and "close" arguments, then the
 // controller on a desktop or, without a display, headless.
-#include <QAction>
-#include <QApplication>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <QAction>
+#include <QApplication>
 
 #include "core/AppPaths.h"
 #include "core/DummyForm.h"
@@ -113,11 +114,11 @@ int main(int argc, char** argv) {
     if (controller.Env().headless) {
       // Without a display there is no window to open; say so, so that an
       // "open" request visibly reached this instance.
-      QObject::connect(&controller, &TDummyForm::showMainWindowRequested,
-                       [] { std::fprintf(stderr, "Open: running headless, there is no window to show.\n"); });
+      QObject::connect(&controller, &TDummyForm::showMainWindowRequested, [] {
+        std::fprintf(stderr, "Open: running headless, there is no window to show.\n");
+      });
       QObject::connect(&controller, &TDummyForm::sendErrorsWarningRequested, [] {
-        std::fprintf(stderr,
-                     "Warning: many sending errors one after another; outgoing port 25 may be blocked.\n");
+        std::fprintf(stderr, "Warning: many sending errors one after another; outgoing port 25 may be blocked.\n");
       });
       QObject::connect(&controller, &TDummyForm::dnsWarningRequested, [] {
         std::fprintf(stderr, "Warning: no DNS server is known; messages cannot be relayed.\n");

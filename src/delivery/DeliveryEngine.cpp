@@ -78,8 +78,8 @@ bool TryHost(TIdSMTP& smtp, const std::string& host, TIdMessage& msg, std::strin
   return false;
 }
 
-RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg,
-                                    const TIdEMailAddressItem& recipient, const std::string& dnsServer) {
+RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg, const TIdEMailAddressItem& recipient,
+                                    const std::string& dnsServer) {
   RecipientOutcome outcome;
   msg.Recipients.Clear();
   msg.CCList.Clear();
@@ -153,8 +153,7 @@ void DeliverMessage(TMySMTPThread& thread, TIdMessage& msg, const TIdEMailAddres
     if (thread.Terminated() || ShuttingDown) throw EFailure(delivery_text::kRelayingDenied);
     const RecipientOutcome outcome = DeliverToRecipient(thread, msg, recipient, dnsServer);
     if (outcome.failed) {
-      OperationLog().WriteLogRecord(false, outcome.lookupSucceeded, recipient.Address, msg.Subject,
-                                    outcome.status);
+      OperationLog().WriteLogRecord(false, outcome.lookupSucceeded, recipient.Address, msg.Subject, outcome.status);
       failedRecipients += recipient.Address + ", ";
       ++FailedCount;
     } else {

@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "delivery/SmtpReplies.h"
-#include "platform/AsciiText.h"
 #include "platform/Failure.h"
 #include "platform/NetAddress.h"
+#include "platform/AsciiText.h"
 
 namespace {
 
