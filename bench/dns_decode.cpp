@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <string>
 
-#include "delivery/DnsAnswerDecoder.h"
-#include "delivery/IdDNSResolver.h"
 #include "delivery/SystemDnsServer.h"
+#include "delivery/dns/DnsAnswerDecoder.h"
+#include "delivery/dns/IdDNSResolver.h"
 #include "support/FakeDnsServer.h"
 
 using Clock = std::chrono::steady_clock;

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "intake/LocalServer.h"
-#include "support/LineClient.h"
-#include "support/ProcessStats.h"
 #include "support/ListenerFixture.h"
+#include "support/ProcessStats.h"
+#include "support/Timing.h"
 
 using testing_support::CpuSeconds;
 using testing_support::ResidentKiB;
@@ -26,7 +26,6 @@ using testing_support::ResidentKiB;
 namespace {
 
 constexpr int kConnections = 200;
-
 
 bool WaitForThreads(LocalServer& server, int count) {
   return testing_support::Eventually([&] { return server.ThreadCount() == count; }, std::chrono::seconds(20));

@@ -19,9 +19,10 @@
 
 #include "delivery/MySMTPThread.h"
 #include "delivery/RelayServer.h"
+#include "log/OperationLog.h"
 #include "platform/NetAddress.h"
-#include "support/LineClient.h"
 #include "support/ProcessStats.h"
+#include "support/Timing.h"
 
 using testing_support::CpuSeconds;
 using testing_support::ResidentKiB;
@@ -32,7 +33,6 @@ constexpr int kConnections = 1000;
 constexpr int kWarmUpConnections = 8;
 constexpr auto kIdleTime = std::chrono::seconds(2);
 constexpr int kWaitMs = 5000;
-
 
 // Each side announces its steps with one byte over a pipe.
 bool SendByte(int fd, char byte) { return write(fd, &byte, 1) == 1; }
@@ -45,7 +45,7 @@ bool WaitByte(int fd, char expected, int timeoutMs = 30000) {
 // A connected socket that has read the greeting line, or -1.
 int GreetedConnection(uint16_t port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const sockaddr_in address = net::MakeAddress("127.0.0.1", port);
+  const sockaddr_in address = os::MakeAddress("127.0.0.1", port);
   if (fd < 0) return -1;
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
     std::string greeting;
@@ -108,7 +108,8 @@ void RaiseDescriptorLimit() {
 }
 
 int Measure(int fromChild, int toChild) {
-  RelayServer relay;
+  TOperationLog log;
+  RelayServer relay(log);
   relay.Start("Postwick", 0, "127.0.0.1");
   const uint16_t port = relay.Listener().BoundPort();
   if (write(toChild, &port, sizeof port) != sizeof port || !WaitByte(fromChild, 'w')) return 1;
@@ -128,7 +129,7 @@ int Measure(int fromChild, int toChild) {
   if (!WaitForThreads(relay, opened)) std::printf("not all connection threads arrived\n");
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   const long after = ResidentKiB();
-  const int threads = ActiveThreadCount;
+  const int threads = relay.ActiveThreadCount();
 
   const double cpuBefore = CpuSeconds();
   std::this_thread::sleep_for(kIdleTime);

@@ -15,7 +15,6 @@
 #include <thread>
 #include <vector>
 
-#include "delivery/DeliveryEngine.h"
 #include "platform/Failure.h"
 #include "platform/NetAddress.h"
 #include "platform/TcpStream.h"
@@ -73,7 +72,7 @@ class RelayClient : public Client {
 class DirectClient : public Client {
  public:
   DirectClient(uint16_t exchangerPort, bool connectionPerMessage)
-      : address_(net::MakeAddress(kExchangerIp, exchangerPort)), perMessage_(connectionPerMessage) {
+      : address_(os::MakeAddress(kExchangerIp, exchangerPort)), perMessage_(connectionPerMessage) {
     if (!perMessage_) Open();
   }
   ~DirectClient() override {
@@ -130,7 +129,7 @@ class DirectClient : public Client {
 
   const sockaddr_in address_;
   const bool perMessage_;
-  net::TcpStream stream_;
+  os::TcpStream stream_;
 };
 
 struct RunResult {
@@ -224,14 +223,14 @@ int main(int argc, char** argv) {
       direct.Add(RunLoad(clients, messages, harness.ExchangerPort(), MakeDirectPerMessage));
       session.Add(RunLoad(clients, messages, harness.ExchangerPort(), MakeDirectSession));
       const int sinkBefore = sink.MessageCount();
-      const int sentBefore = SentCount;
+      const int sentBefore = harness.Relay().SentCount();
       const RunResult run = RunLoad(clients, messages, harness.RelayPort(), MakeRelayClient);
       relay.Add(run);
       harness.Dns().ClearQueries();
       const int arrived = sink.MessageCount() - sinkBefore;
-      if (arrived != run.taken || SentCount - sentBefore != run.taken)
+      if (arrived != run.taken || harness.Relay().SentCount() - sentBefore != run.taken)
         std::printf("    MISMATCH: %d accepted by the relay, %d arrived, %d counted as sent\n", run.taken,
-                    arrived, SentCount - sentBefore);
+                    arrived, harness.Relay().SentCount() - sentBefore);
     }
     direct.Print("direct, connection per message", clients);
     session.Print("direct, one session per client", clients);

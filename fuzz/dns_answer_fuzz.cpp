@@ -5,10 +5,11 @@
 #include <cstdint>
 #include <string_view>
 
-#include "delivery/DnsAnswerDecoder.h"
-#include "delivery/DnsPacketReader.h"
-#include "delivery/DnsRecords.h"
-#include "delivery/IdDnsResolverError.h"
+#include "delivery/dns/DnsAnswerDecoder.h"
+#include "delivery/dns/DnsPacketReader.h"
+#include "delivery/dns/DnsRecords.h"
+#include "delivery/dns/IdDnsResolverError.h"
+#include "platform/BigEndian.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ void WalkRecords(const TQueryResult& result, std::size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string_view answer(reinterpret_cast<const char*>(data), size);
   // Take the ID from the datagram itself so most inputs get past the ID check.
-  const uint16_t id = size >= 2 ? static_cast<uint16_t>(data[0] << 8 | data[1]) : 0;
+  const uint16_t id = size >= 2 ? big_endian::U16At(answer, 0) : 0;
   TDNSHeader header;
   TQueryResult result;
   try {

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "intake/HeaderDecoding.h"
 #include "intake/IdMessage.h"
+#include "intake/Rfc822Date.h"
 #include "platform/Failure.h"
 
 namespace {

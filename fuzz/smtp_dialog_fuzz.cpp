@@ -5,47 +5,45 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <deque>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "intake/SmtpServerDialog.h"
+#include "platform/AsciiText.h"
 #include "platform/Failure.h"
+#include "support/StringLineIO.h"
 
 namespace {
 
-class ScriptIO : public SmtpLineIO {
- public:
-  explicit ScriptIO(std::string_view data) {
-    // Lines as the connection cuts them: at LF, one CR before it dropped.
-    while (!data.empty()) {
-      const std::size_t lf = data.find('\n');
-      std::string_view line = data.substr(0, lf);
-      data = lf == std::string_view::npos ? std::string_view() : data.substr(lf + 1);
-      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-      lines_.emplace_back(line);
-    }
+// Lines as the connection cuts them: at LF, one CR before it dropped.
+std::vector<std::string> ScriptLines(std::string_view data) {
+  std::vector<std::string> lines;
+  while (!data.empty()) {
+    const std::size_t lf = data.find('\n');
+    std::string_view line = data.substr(0, lf);
+    data = lf == std::string_view::npos ? std::string_view() : data.substr(lf + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.emplace_back(line);
   }
-  std::string ReadLine() override {
-    if (lines_.empty()) throw EConnectionClosed();
-    std::string line = std::move(lines_.front());
-    lines_.pop_front();
-    return line;
-  }
-  void Send(std::string_view reply) override {
-    const bool wellFormed = reply.size() >= 6 && reply.substr(reply.size() - 2) == "\r\n" &&
-                            reply.find('\n') == reply.size() - 1 && IsDigit(reply[0]) && IsDigit(reply[1]) &&
-                            IsDigit(reply[2]) && reply[3] == ' ';
-    if (!wellFormed) std::abort();
-  }
-  void Disconnect() override { connected_ = false; }
-  bool Connected() const override { return connected_; }
-  bool Done() const { return lines_.empty() || !connected_; }
+  return lines;
+}
 
- private:
-  static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-  std::deque<std::string> lines_;
-  bool connected_ = true;
-};
+// What was sent is whole reply lines, each a three-digit code, a space and
+// text, ended by CR LF.
+bool WellFormedReplies(std::string_view sent) {
+  while (!sent.empty()) {
+    const std::size_t lf = sent.find('\n');
+    if (lf == std::string_view::npos) return false;
+    const std::string_view reply = sent.substr(0, lf + 1);
+    const bool wellFormed = reply.size() >= 6 && reply[reply.size() - 2] == '\r' &&
+                            ascii::IsDigit(reply[0]) && ascii::IsDigit(reply[1]) &&
+                            ascii::IsDigit(reply[2]) && reply[3] == ' ';
+    if (!wellFormed) return false;
+    sent.remove_prefix(lf + 1);
+  }
+  return true;
+}
 
 void CheckState(SmtpConnectionThread& thread) {
   const int recipients = thread.EnvelopeRecipients().Count();
@@ -61,8 +59,9 @@ void CheckState(SmtpConnectionThread& thread) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  ScriptIO io(std::string_view(reinterpret_cast<const char*>(data), size));
-  SmtpConnectionThread thread(std::make_unique<net::TcpStream>());
+  testing_support::StringLineIO io;
+  io.Feed(ScriptLines(std::string_view(reinterpret_cast<const char*>(data), size)));
+  SmtpConnectionThread thread(std::make_unique<os::TcpStream>());
   SmtpDialogSettings settings;
   settings.OnReceiveMessage = [](SmtpConnectionThread&, TIdMessage& msg, TIdEMailAddressList& rcpt,
                                  std::string& customError) {
@@ -71,12 +70,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   };
   SmtpServerDialog dialog(thread, io, settings);
   try {
-    while (!io.Done()) {
+    while (io.HasInput() && io.Connected()) {
       dialog.ServeNextCommand();
+      if (!WellFormedReplies(io.TakeSent())) std::abort();
       CheckState(thread);
     }
   } catch (const EFailure&) {
     // A rejected address or the end of the script: the connection would close.
   }
+  if (!WellFormedReplies(io.TakeSent())) std::abort();
   return 0;
 }

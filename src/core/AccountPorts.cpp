@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/TextUtils.h"
 #include "platform/AccountStore.h"
+#include "platform/AsciiText.h"
 
 namespace {
 
@@ -22,15 +22,15 @@ std::optional<std::uint32_t> DecimalDword(const std::string& text) {
 
 }  // namespace
 
-int UpdateAccountPorts(net::AccountStore& store, const std::string& listenPort) {
+int UpdateAccountPorts(os::AccountStore& store, const std::string& listenPort) {
   const auto port = DecimalDword(listenPort);
-  if (!port || !store.Load() || !store.KeyExists(net::kMailAccountsRoot)) return 0;
+  if (!port || !store.Load() || !store.KeyExists(os::kMailAccountsRoot)) return 0;
   int updated = 0;
-  for (const auto& name : store.SubkeyNames(net::kMailAccountsRoot)) {
-    auto key = store.OpenKey(std::string(net::kMailAccountsRoot) + "\\" + name);
+  for (const auto& name : store.SubkeyNames(os::kMailAccountsRoot)) {
+    auto key = store.OpenKey(std::string(os::kMailAccountsRoot) + "\\" + name);
     if (!key) continue;
     const auto oldHost = key->ReadString("OLD_HOST");
-    if (!oldHost || Trim(*oldHost).empty()) continue;
+    if (!oldHost || ascii::TrimSpaces(*oldHost).empty()) continue;
     key->WriteDword("SMTP Port", *port);
     ++updated;
   }

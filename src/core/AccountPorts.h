@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace net {
+namespace os {
 class AccountStore;
 }
 
@@ -12,4 +12,4 @@ class AccountStore;
 // (accounts this relay configured); saves the store when one changed.
 // Writes nothing when listenPort is not a decimal number that fits a DWORD.
 // Returns the number of accounts written.
-int UpdateAccountPorts(net::AccountStore& store, const std::string& listenPort);
+int UpdateAccountPorts(os::AccountStore& store, const std::string& listenPort);

@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "core/ProductInfoFile.h"
-#include "core/TextUtils.h"
 #include "platform/AsciiText.h"
 
 namespace {
@@ -82,7 +81,7 @@ std::string AppPaths::FilesFolder() const { return dataDir_.empty() ? Executable
 std::string AppPaths::WithExtension(const std::string& extension) const {
   std::string name = NameOf(executablePath_);
   if (name.size() >= 4 && ascii::EqualNoCase(name.substr(name.size() - 4), ".exe"))
-    name = DropLast(name, 4);
+    name = ascii::DropLast(name, 4);
   return Join(FilesFolder(), name + extension);
 }
 

@@ -41,13 +41,13 @@ std::string ScrambleLine(const std::string& line) {
 }
 
 std::string ScrambleProductInfo(const std::string& plainText) {
-  std::vector<std::string> lines = net::SplitLines(plainText);
+  std::vector<std::string> lines = os::SplitLines(plainText);
   for (auto& line : lines) line = ScrambleLine(line);
-  return net::JoinLines(lines);
+  return os::JoinLines(lines);
 }
 
 ProductInfo ParseProductInfo(const std::string& fileText) {
-  std::vector<std::string> lines = net::SplitLines(fileText);
+  std::vector<std::string> lines = os::SplitLines(fileText);
   if (!lines.empty() && lines.front().find('=') == std::string::npos) {
     for (auto& line : lines) line = UnscrambleLine(line);
   }
@@ -66,6 +66,6 @@ ProductInfo ParseProductInfo(const std::string& fileText) {
 
 ProductInfo LoadProductInfo(const std::string& path) {
   std::string text;
-  if (!net::ReadWholeFile(path, text)) return {};
+  if (!os::ReadWholeFile(path, text)) return {};
   return ParseProductInfo(text);
 }

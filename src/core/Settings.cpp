@@ -4,15 +4,15 @@
 #include "core/AccountPorts.h"
 #include "core/SettingsFile.h"
 #include "core/SettingsMessages.h"
-#include "core/TextUtils.h"
+#include "platform/AsciiText.h"
 
 StoredSettings ReadSettings(const std::string& settingsPath) {
   SettingsFile file;
   file.Load(settingsPath);
   StoredSettings settings;
-  if (TextToFlag(file.Value(kUserDnsKey))) settings.UserDnsServer = file.Value(kDnsKey);
-  if (TextToFlag(file.Value(kUserPortKey))) settings.ListenPort = file.Value(kPortKey);
-  if (file.Has(kFirewallKey)) settings.LocalOnly = TextToFlag(file.Value(kFirewallKey));
+  if (ascii::TextToFlag(file.Value(kUserDnsKey))) settings.UserDnsServer = file.Value(kDnsKey);
+  if (ascii::TextToFlag(file.Value(kUserPortKey))) settings.ListenPort = file.Value(kPortKey);
+  if (file.Has(kFirewallKey)) settings.LocalOnly = ascii::TextToFlag(file.Value(kFirewallKey));
   return settings;
 }
 
@@ -20,24 +20,24 @@ DnsStoreResult StoreDnsSetting(const std::string& settingsPath, const std::strin
   SettingsFile file;
   file.Load(settingsPath);
   DnsStoreResult result;
-  result.UserDnsServer = Trim(server);
+  result.UserDnsServer = ascii::TrimSpaces(server);
   result.Autodetect = result.UserDnsServer.empty();
-  file.SetValue(kUserDnsKey, FlagToText(!result.Autodetect));
+  file.SetValue(kUserDnsKey, ascii::FlagToText(!result.Autodetect));
   if (!result.Autodetect) file.SetValue(kDnsKey, result.UserDnsServer);
   result.FileWritten = file.Save(settingsPath);
   return result;
 }
 
 PortStoreResult StorePortSetting(const std::string& settingsPath, const std::string& oldListenPort,
-                                 const std::string& port, bool localOnly, net::AccountStore* accounts) {
+                                 const std::string& port, bool localOnly, os::AccountStore* accounts) {
   SettingsFile file;
   file.Load(settingsPath);
   PortStoreResult result;
-  const std::string trimmed = Trim(port);
-  file.SetValue(kUserPortKey, FlagToText(!trimmed.empty()));
+  const std::string trimmed = ascii::TrimSpaces(port);
+  file.SetValue(kUserPortKey, ascii::FlagToText(!trimmed.empty()));
   if (!trimmed.empty()) file.SetValue(kPortKey, trimmed);
   result.ListenPort = trimmed.empty() ? kStandardPort : trimmed;
-  file.SetValue(kFirewallKey, FlagToText(localOnly));
+  file.SetValue(kFirewallKey, ascii::FlagToText(localOnly));
   result.LocalOnly = localOnly;
   result.FileWritten = file.Save(settingsPath);
 

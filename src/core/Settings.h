@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace net {
+namespace os {
 class AccountStore;
 }
 
@@ -58,4 +58,4 @@ struct PortStoreResult {
 // localOnly. When the port changed, the mail program accounts in `accounts`
 // (if given) get the new port, and a non-standard port adds its message.
 PortStoreResult StorePortSetting(const std::string& settingsPath, const std::string& oldListenPort,
-                                 const std::string& port, bool localOnly, net::AccountStore* accounts);
+                                 const std::string& port, bool localOnly, os::AccountStore* accounts);

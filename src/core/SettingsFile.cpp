@@ -1,21 +1,20 @@
 // The key=value line file shared by the settings and product information.
 #include "core/SettingsFile.h"
 
-#include "core/TextUtils.h"
-#include "platform/TextFile.h"
 #include "platform/AsciiText.h"
+#include "platform/TextFile.h"
 
 bool SettingsFile::Load(const std::string& path) {
   std::string text;
-  const bool complete = net::ReadWholeFile(path, text);
-  lines_ = net::SplitLines(text);
+  const bool complete = os::ReadWholeFile(path, text);
+  lines_ = os::SplitLines(text);
   return complete;
 }
 
-void SettingsFile::SetText(const std::string& text) { lines_ = net::SplitLines(text); }
+void SettingsFile::SetText(const std::string& text) { lines_ = os::SplitLines(text); }
 
 bool SettingsFile::Save(const std::string& path) const {
-  return net::WriteFileAtomically(path, net::JoinLines(lines_));
+  return os::WriteFileAtomically(path, os::JoinLines(lines_));
 }
 
 long SettingsFile::Find(const std::string& key) const {

@@ -10,7 +10,7 @@
 struct DeliveredCopy {
   std::string recipient;
   std::string host;  // the exchanger as tried: its MX name or the domain
-  net::TlsReport tls;
+  os::TlsReport tls;
 };
 
 // One line for a person: "ann@a.test via mx.a.test: TLS (TLSv1.3,

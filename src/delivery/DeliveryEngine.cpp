@@ -10,10 +10,6 @@
 #include "platform/Failure.h"
 #include "platform/NetAddress.h"
 
-std::atomic<int32_t> SentCount{0};
-std::atomic<int32_t> FailedCount{0};
-std::atomic<bool> ShuttingDown{false};
-
 namespace {
 
 // What one recipient came to.
@@ -78,8 +74,8 @@ bool TryHost(TIdSMTP& smtp, const std::string& host, TIdMessage& msg, std::strin
   return false;
 }
 
-RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg, const TIdEMailAddressItem& recipient,
-                                    const std::string& dnsServer) {
+RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg,
+                                    const TIdEMailAddressItem& recipient, const std::string& dnsServer) {
   RecipientOutcome outcome;
   msg.Recipients.Clear();
   msg.CCList.Clear();
@@ -106,8 +102,8 @@ RecipientOutcome DeliverToRecipient(TMySMTPThread& thread, TIdMessage& msg, cons
 
 bool IsLoopbackHost(const std::string& host) {
   try {
-    const auto addresses = net::ResolveHost(host);
-    return !addresses.empty() && net::DottedText(addresses.front()) == "127.0.0.1";
+    const auto addresses = os::ResolveHost(host);
+    return !addresses.empty() && os::DottedText(addresses.front()) == "127.0.0.1";
   } catch (...) {
     return false;
   }
@@ -141,8 +137,9 @@ bool LookupMxHosts(TMySMTPThread& thread, const std::string& dnsServer, const st
   return completed;
 }
 
-void DeliverMessage(TMySMTPThread& thread, TIdMessage& msg, const TIdEMailAddressList& envelope,
-                    const std::string& dnsServer, std::string& replyText) {
+void DeliverMessage(const DeliveryContext& context, TMySMTPThread& thread, TIdMessage& msg,
+                    const TIdEMailAddressList& envelope, const std::string& dnsServer,
+                    std::string& replyText) {
   std::string failedRecipients;
   msg.ProcessHeaders();
   if (msg.From.Address.empty() || envelope.GetEMailAddresses().empty())
@@ -150,16 +147,17 @@ void DeliverMessage(TMySMTPThread& thread, TIdMessage& msg, const TIdEMailAddres
 
   const HostsWithoutTlsForMessage hostsWithoutTls(thread.SMTP());
   for (const auto& recipient : envelope) {
-    if (thread.Terminated() || ShuttingDown) throw EFailure(delivery_text::kRelayingDenied);
+    if (thread.Terminated() || context.Counters.ShuttingDown) throw EFailure(delivery_text::kRelayingDenied);
     const RecipientOutcome outcome = DeliverToRecipient(thread, msg, recipient, dnsServer);
     if (outcome.failed) {
-      OperationLog().WriteLogRecord(false, outcome.lookupSucceeded, recipient.Address, msg.Subject, outcome.status);
+      context.Log.WriteLogRecord(false, outcome.lookupSucceeded, recipient.Address, msg.Subject,
+                                 outcome.status);
       failedRecipients += recipient.Address + ", ";
-      ++FailedCount;
+      ++context.Counters.FailedCount;
     } else {
-      OperationLog().WriteLogRecord(true, outcome.lookupSucceeded, recipient.Address, msg.Subject,
-                                    delivery_text::kSentSuccessfully);
-      ++SentCount;
+      context.Log.WriteLogRecord(true, outcome.lookupSucceeded, recipient.Address, msg.Subject,
+                                 delivery_text::kSentSuccessfully);
+      ++context.Counters.SentCount;
       if (thread.OnCopyDelivered) thread.OnCopyDelivered(outcome.copy);
     }
   }

@@ -3,23 +3,22 @@
 // outcome and naming the failed recipients in the reply to the mail program.
 #pragma once
 
-#include <atomic>
-#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "delivery/RelayCounters.h"
 #include "intake/IdEMailAddress.h"
 #include "intake/IdMessage.h"
 
 class TMySMTPThread;
+class TOperationLog;
 
-// Recipients delivered and failed since the program started (the main
-// window may set them back to zero).
-extern std::atomic<int32_t> SentCount;
-extern std::atomic<int32_t> FailedCount;
-// Set once when the program begins to exit; deliveries stop at the next
-// recipient.
-extern std::atomic<bool> ShuttingDown;
+// What a delivery writes to: the log for one record per recipient and the
+// relay's counters, whose ShuttingDown it reads before each recipient.
+struct DeliveryContext {
+  TOperationLog& Log;
+  RelayCounters& Counters;
+};
 
 // Longest wait for an exchanger's TCP connection to be established.
 inline constexpr int kMxConnectTimeoutMs = 90000;
@@ -28,9 +27,10 @@ inline constexpr int kMxConnectTimeoutMs = 90000;
 // were delivered, else "550 Invalid recipient: " and the failed addresses.
 // Throws EFailure("550 Relaying denied: Connection to remote host failed")
 // when the message has no From address or no recipients, or when the thread
-// or the program is stopping.
-void DeliverMessage(TMySMTPThread& thread, TIdMessage& msg, const TIdEMailAddressList& envelope,
-                    const std::string& dnsServer, std::string& replyText);
+// or the relay is stopping.
+void DeliverMessage(const DeliveryContext& context, TMySMTPThread& thread, TIdMessage& msg,
+                    const TIdEMailAddressList& envelope, const std::string& dnsServer,
+                    std::string& replyText);
 
 // Fills hosts with the exchangers to try for the address's domain, most
 // preferred first. Returns whether the MX query completed.
@@ -39,4 +39,3 @@ bool LookupMxHosts(TMySMTPThread& thread, const std::string& dnsServer, const st
 
 // True when the host name resolves and its first address is 127.0.0.1.
 bool IsLoopbackHost(const std::string& host);
-

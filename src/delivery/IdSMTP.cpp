@@ -1,14 +1,12 @@
 #include "delivery/IdSMTP.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
 #include <sstream>
 
 #include "delivery/SmtpReplies.h"
+#include "platform/AsciiText.h"
 #include "platform/Failure.h"
 #include "platform/NetAddress.h"
-#include "platform/AsciiText.h"
 
 namespace {
 
@@ -16,7 +14,6 @@ namespace {
 // large message never sits in memory twice.
 constexpr std::size_t kFlushThreshold = 64 * 1024;
 
-// Trims blanks and control characters at both ends.
 // The numeric reply code, 0 when the code text is not a number.
 int ParseCode(std::string code) {
   if (!code.empty() && code.back() == '-') code.pop_back();
@@ -56,11 +53,7 @@ void TIdSMTP::OpenConnection(int timeoutMs) {
   stream_.Close();
   closed_ = false;
   try {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(Port));
-    address.sin_addr = net::ResolveHost(Host).front();
-    stream_.Connect(address, timeoutMs);
+    stream_.Connect(os::HostAddress(Host, static_cast<uint16_t>(Port)), timeoutMs);
   } catch (...) {
     stream_.Close();
     closed_ = true;
@@ -71,7 +64,7 @@ void TIdSMTP::OpenConnection(int timeoutMs) {
 void TIdSMTP::Introduce() {
   AuthSchemes.clear();
   Extensions = {};
-  const std::string name = HeloName.empty() ? net::LocalHostName() : HeloName;
+  const std::string name = HeloName.empty() ? os::LocalHostName() : HeloName;
   if (UseEhlo && SendCommand(smtp_client::kEhlo + name) == smtp_client::kOk) {
     RecordAuthSchemes();
     Extensions = EhloKeywords::Parse(lastText_);
@@ -90,7 +83,7 @@ bool TIdSMTP::StartTls() {
       Disconnect();
       return false;
     }
-    stream_.StartTls(net::TlsSession::ForClient(Tls ? Tls : net::TlsContext::DefaultClient(), Host),
+    stream_.StartTls(os::TlsSession::ForClient(Tls ? Tls : os::TlsContext::DefaultClient(), Host),
                      ReadTimeout);
   } catch (const EFailure&) {
     if (aborted_) throw;
@@ -173,7 +166,7 @@ int TIdSMTP::ReadReply() {
 std::string TIdSMTP::ReadNonEmptyLine() {
   try {
     for (;;) {
-      std::string line = ascii::Trim(stream_.ReadLine(ReadTimeout));
+      std::string line = ascii::TrimSpacesAndControls(stream_.ReadLine(ReadTimeout));
       if (!line.empty()) return line;
     }
   } catch (const EConnectionClosed&) {

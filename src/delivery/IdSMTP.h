@@ -29,7 +29,7 @@ class TIdSMTP {
   // Generates the relayed message text; its charset and clock can be set.
   MessageWriter Writer;
   // TLS settings for STARTTLS; empty: the shared default client context.
-  std::shared_ptr<const net::TlsContext> Tls;
+  std::shared_ptr<const os::TlsContext> Tls;
   // Hosts whose STARTTLS failed during the current message: they are not
   // asked again. The engine hands one per message; empty: no memory.
   std::shared_ptr<std::set<std::string>> HostsWithoutTls;
@@ -59,7 +59,7 @@ class TIdSMTP {
   int LastReplyCode() const { return lastCode_; }
   const std::vector<std::string>& LastReplyText() const { return lastText_; }
   // The encryption of the current or last connection.
-  const net::TlsReport& TlsStatus() const { return tls_; }
+  const os::TlsReport& TlsStatus() const { return tls_; }
 
   // Safe from any other thread: drops the socket at once so a blocked call of
   // the owning thread fails, and sets the closed mark.
@@ -85,11 +85,11 @@ class TIdSMTP {
   void WriteMessage(const TIdMessage& message);
   void RecordAuthSchemes();
 
-  net::TcpStream stream_;
+  os::TcpStream stream_;
   std::atomic<bool> closed_{false};
   // Set by DisconnectSocket until the next Connect: no fallback then.
   std::atomic<bool> aborted_{false};
-  net::TlsReport tls_;
+  os::TlsReport tls_;
   int lastCode_ = 0;
   std::vector<std::string> lastText_;
 };

@@ -1,17 +1,17 @@
 #include "delivery/MySMTPThread.h"
 
-std::atomic<int32_t> ActiveThreadCount{0};
-
-TMySMTPThread::TMySMTPThread(std::unique_ptr<net::TcpStream> connection)
+TMySMTPThread::TMySMTPThread(std::unique_ptr<os::TcpStream> connection,
+                             std::shared_ptr<RelayCounters> counters)
     : SmtpConnectionThread(std::move(connection)),
       smtp_(std::make_unique<TIdSMTP>()),
-      resolver_(std::make_unique<TIdDNSResolver>()) {
+      resolver_(std::make_unique<TIdDNSResolver>()),
+      counters_(std::move(counters)) {
   smtp_->ReadTimeout = kSmtpReadTimeoutMs;
   resolver_->ReceiveTimeout = kDnsReceiveTimeoutMs;
-  ++ActiveThreadCount;
+  ++counters_->ActiveThreadCount;
 }
 
-TMySMTPThread::~TMySMTPThread() { --ActiveThreadCount; }
+TMySMTPThread::~TMySMTPThread() { --counters_->ActiveThreadCount; }
 
 void TMySMTPThread::CloseClientSockets() {
   try {

@@ -3,25 +3,22 @@
 // reuses.
 #pragma once
 
-#include <atomic>
-#include <cstdint>
 #include <functional>
 #include <memory>
 
 #include "delivery/DeliveredCopy.h"
-#include "delivery/IdDNSResolver.h"
 #include "delivery/IdSMTP.h"
+#include "delivery/RelayCounters.h"
+#include "delivery/dns/IdDNSResolver.h"
 #include "intake/SmtpConnectionThread.h"
-
-// Number of TMySMTPThread objects alive (the main window's thread load).
-extern std::atomic<int32_t> ActiveThreadCount;
 
 class TMySMTPThread : public SmtpConnectionThread {
  public:
   static constexpr int kSmtpReadTimeoutMs = 60000;
   static constexpr int kDnsReceiveTimeoutMs = 50000;
 
-  explicit TMySMTPThread(std::unique_ptr<net::TcpStream> connection);
+  // Counts itself in the relay's ActiveThreadCount while it lives.
+  TMySMTPThread(std::unique_ptr<os::TcpStream> connection, std::shared_ptr<RelayCounters> counters);
   ~TMySMTPThread() override;
 
   // Called on this thread for every copy an exchanger took; set before the
@@ -39,4 +36,5 @@ class TMySMTPThread : public SmtpConnectionThread {
  private:
   std::unique_ptr<TIdSMTP> smtp_;
   std::unique_ptr<TIdDNSResolver> resolver_;
+  std::shared_ptr<RelayCounters> counters_;
 };

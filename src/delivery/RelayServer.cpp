@@ -3,10 +3,11 @@
 #include "delivery/DeliveryEngine.h"
 #include "delivery/MySMTPThread.h"
 
-RelayServer::RelayServer() : listener_(std::make_unique<LocalServer>()) {
+RelayServer::RelayServer(TOperationLog& log)
+    : log_(log), counters_(std::make_shared<RelayCounters>()), listener_(std::make_unique<LocalServer>()) {
   listener_->ListenQueue = kListenQueue;
-  listener_->ThreadClass = [this](std::unique_ptr<net::TcpStream> connection) {
-    auto thread = std::make_unique<TMySMTPThread>(std::move(connection));
+  listener_->ThreadClass = [this](std::unique_ptr<os::TcpStream> connection) {
+    auto thread = std::make_unique<TMySMTPThread>(std::move(connection), counters_);
     thread->SMTP().Port = outboundPort_;
     thread->OnCopyDelivered = [this](const DeliveredCopy& copy) { CopyDelivered(copy); };
     return thread;
@@ -20,6 +21,12 @@ RelayServer::RelayServer() : listener_(std::make_unique<LocalServer>()) {
 
 RelayServer::~RelayServer() {
   if (listener_->Active()) Shutdown();
+}
+
+int RelayServer::ThreadLoadOf(int32_t threads) {
+  const double load = static_cast<double>(threads) / kListenQueue * 100;
+  if (load >= 100) return 100;
+  return load <= 0 ? 0 : static_cast<int>(load);
 }
 
 void RelayServer::SetActiveDnsServer(const std::string& server) {
@@ -43,15 +50,16 @@ void RelayServer::SetDeliveryHook(DeliveryHook hook) {
 }
 
 void RelayServer::Start(const std::string& productName, int port, const std::string& bindIp) {
-  listener_->Greeting = {220, {"Welcome to the " + productName}};
+  listener_->Greeting = {replies::kGreetingCode, {std::string(replies::kGreeting) + productName}};
   listener_->DefaultPort = port;
+  counters_->ShuttingDown = false;
   listener_->Bindings.clear();
   if (!bindIp.empty()) listener_->Bindings.push_back({bindIp, port});
   listener_->SetActive(true);
 }
 
 void RelayServer::Shutdown() {
-  ShuttingDown = true;
+  counters_->ShuttingDown = true;
   listener_->ForEachActiveThread([](SmtpConnectionThread& thread) {
     if (auto* relayThread = dynamic_cast<TMySMTPThread*>(&thread)) relayThread->CloseClientSockets();
   });
@@ -68,7 +76,8 @@ void RelayServer::ReceiveMail(SmtpConnectionThread& sender, TIdMessage& msg, TId
     std::lock_guard lock(hookLock_);
     if (dnsWarningHook_) dnsWarningHook_(dnsServer.empty() ? 0 : 1);
   }
-  DeliverMessage(dynamic_cast<TMySMTPThread&>(sender), msg, recipients, dnsServer, customError);
+  DeliverMessage({log_, *counters_}, dynamic_cast<TMySMTPThread&>(sender), msg, recipients, dnsServer,
+                 customError);
 }
 
 void RelayServer::LocalServerConnect(SmtpConnectionThread& thread) {

@@ -1,7 +1,7 @@
 // The running relay without its windows: the SMTP listener wired to the
 // delivery engine, the settings that connection threads read while the
-// program runs, and the orderly stop. The desktop controller owns one; tests
-// and benchmarks drive it directly.
+// program runs, the counters they keep, and the orderly stop. The desktop
+// controller owns one; tests and benchmarks drive it directly.
 #pragma once
 
 #include <atomic>
@@ -12,9 +12,10 @@
 #include <string>
 
 #include "delivery/DeliveredCopy.h"
+#include "delivery/RelayCounters.h"
 #include "intake/LocalServer.h"
 
-class TMySMTPThread;
+class TOperationLog;
 
 class RelayServer {
  public:
@@ -27,7 +28,8 @@ class RelayServer {
 
   static constexpr int kListenQueue = 32;
 
-  RelayServer();
+  // Deliveries write their records to log, which must outlive the relay.
+  explicit RelayServer(TOperationLog& log);
   ~RelayServer();
   RelayServer(const RelayServer&) = delete;
   RelayServer& operator=(const RelayServer&) = delete;
@@ -46,6 +48,19 @@ class RelayServer {
   // Port that outbound SMTP connections use (25; tests use another).
   void SetOutboundPort(int port) { outboundPort_ = port; }
 
+  // Recipients delivered and failed, and connection threads alive; safe to
+  // read from any thread.
+  int32_t SentCount() const { return counters_->SentCount; }
+  int32_t FailedCount() const { return counters_->FailedCount; }
+  int32_t ActiveThreadCount() const { return counters_->ActiveThreadCount; }
+  void ZeroSentCount() { counters_->SentCount = 0; }
+  void ZeroFailedCount() { counters_->FailedCount = 0; }
+  bool ShuttingDown() const { return counters_->ShuttingDown; }
+  // Connection threads in percent of the listen queue, at most 100.
+  int ThreadLoad() const { return ThreadLoadOf(ActiveThreadCount()); }
+  static int ThreadLoadOf(int32_t threads);
+  TOperationLog& Log() { return log_; }
+
   // Greets with "Welcome to the " + productName and listens on port (all
   // local IPv4 addresses, or bindIp). Throws the listener's bind failure.
   void Start(const std::string& productName, int port, const std::string& bindIp = "");
@@ -55,6 +70,8 @@ class RelayServer {
   void Shutdown();
 
   LocalServer& Listener() { return *listener_; }
+  // The port the listener holds; 0 while it does not listen.
+  uint16_t BoundPort() const { return listener_->BoundPort(); }
 
  private:
   void ReceiveMail(SmtpConnectionThread& sender, TIdMessage& msg, TIdEMailAddressList& recipients,
@@ -62,6 +79,8 @@ class RelayServer {
   void LocalServerConnect(SmtpConnectionThread& thread);
   void CopyDelivered(const DeliveredCopy& copy);
 
+  TOperationLog& log_;
+  std::shared_ptr<RelayCounters> counters_;
   std::unique_ptr<LocalServer> listener_;
   mutable std::mutex dnsLock_;
   std::string activeDnsServer_;

@@ -29,7 +29,7 @@ void Converse(SmtpConnectionThread& thread, const SessionSettings& settings) {
 void StreamLineIO::Send(std::string_view reply) {
   if (reply.empty()) return;
   stream_.Write(reply);
-  stream_.Flush(net::TcpStream::kForever);
+  stream_.Flush(os::TcpStream::kForever);
 }
 
 void RunSession(std::unique_ptr<SmtpConnectionThread> thread, std::shared_ptr<const SessionSettings> settings,

@@ -30,12 +30,12 @@ void RunSession(std::unique_ptr<SmtpConnectionThread> thread, std::shared_ptr<co
 // each reply is flushed at once.
 class StreamLineIO : public SmtpLineIO {
  public:
-  explicit StreamLineIO(net::TcpStream& stream) : stream_(stream) {}
-  std::string ReadLine() override { return stream_.ReadLine(net::TcpStream::kForever); }
+  explicit StreamLineIO(os::TcpStream& stream) : stream_(stream) {}
+  std::string ReadLine() override { return stream_.ReadLine(os::TcpStream::kForever); }
   void Send(std::string_view reply) override;
   void Disconnect() override { stream_.Close(); }
   bool Connected() const override { return stream_.IsOpen(); }
 
  private:
-  net::TcpStream& stream_;
+  os::TcpStream& stream_;
 };

@@ -1,9 +1,10 @@
 // Decoding of RFC 2047 encoded words in header values ("=?charset?Q?...?="
 // and "=?charset?B?...?="), with Japanese JIS text turned into Shift-JIS.
+#include "intake/HeaderDecoding.h"
+
 #include <optional>
 
 #include "platform/AsciiText.h"
-#include "intake/IdMessage.h"
 
 namespace {
 

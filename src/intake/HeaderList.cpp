@@ -95,9 +95,9 @@ std::string THeaderList::GetValue(std::string_view name) const {
   if (index < 0) return {};
   std::string value = Lines[index].substr(Lines[index].find(':') + 1);
   for (std::size_t i = index + 1; i < Lines.size() && IsContinuation(Lines[i]); ++i) {
-    value = ascii::Trim(value) + ' ' + ascii::Trim(Lines[i]);
+    value = ascii::TrimSpacesAndControls(value) + ' ' + ascii::TrimSpacesAndControls(Lines[i]);
   }
-  return ascii::Trim(value);
+  return ascii::TrimSpacesAndControls(value);
 }
 
 void THeaderList::SetValue(std::string_view name, const std::string& value) {

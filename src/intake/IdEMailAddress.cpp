@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "platform/AsciiText.h"
 #include "intake/TextCursor.h"
+#include "platform/AsciiText.h"
 #include "platform/Failure.h"
 
 namespace {
@@ -71,7 +71,7 @@ class AddressScanner {
     }
     Finish();
     name = ascii::TrimBlanks(JoinWords(words_));
-    address = ascii::Trim(address_);
+    address = ascii::TrimSpacesAndControls(address_);
   }
 
  private:
@@ -101,7 +101,7 @@ class AddressScanner {
     if (ascii::IsBlank(c)) {
       AddNameWord();
     } else if (c == '"') {
-      pending_ += ascii::Trim(ReadQuoted(cur_));
+      pending_ += ascii::TrimSpacesAndControls(ReadQuoted(cur_));
     } else if (c == '(') {
       AddNameWord();
       SkipComment(cur_);
@@ -126,7 +126,7 @@ class AddressScanner {
 
   void OnAngleLocal(char c) {
     if (c == '"') {
-      pending_ += ascii::Trim(ReadQuoted(cur_));
+      pending_ += ascii::TrimSpacesAndControls(ReadQuoted(cur_));
     } else if (c == '(') {
       TakePending();
       SkipComment(cur_);
@@ -195,7 +195,7 @@ class AddressScanner {
   }
 
   void TakePending() {
-    address_ += ascii::Trim(pending_);
+    address_ += ascii::TrimSpacesAndControls(pending_);
     pending_.clear();
   }
 
@@ -251,7 +251,7 @@ std::string AddressForm(const std::string& address, bool& quoted) {
 
 // An item's text in a list: a blank text is no item.
 bool ParseListItem(const std::string& text, TIdEMailAddressItem& item) {
-  if (ascii::Trim(text).empty()) return false;
+  if (ascii::TrimSpacesAndControls(text).empty()) return false;
   item.SetText(text);
   const std::string rendered = item.GetText();
   return !rendered.empty() && rendered != "<>";
@@ -292,7 +292,7 @@ std::string TIdEMailAddressItem::GetText() const {
 void TIdEMailAddressItem::SetText(const std::string& text) {
   Name.clear();
   Address.clear();
-  const std::string trimmed = ascii::Trim(text);
+  const std::string trimmed = ascii::TrimSpacesAndControls(text);
   if (trimmed.find_first_of("(\"< @\t") == std::string::npos) {
     Address = trimmed;
     return;
@@ -313,7 +313,7 @@ std::string TIdEMailAddressList::GetEMailAddresses() const {
 
 void TIdEMailAddressList::SetEMailAddresses(const std::string& text) {
   items_.clear();
-  const std::string trimmed = ascii::Trim(text);
+  const std::string trimmed = ascii::TrimSpacesAndControls(text);
   TextCursor cur(trimmed);
   std::string itemText;
   auto endItem = [&] {

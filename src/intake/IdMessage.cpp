@@ -1,6 +1,8 @@
 // Filling the fields of a received message from its raw header lines.
 #include "intake/IdMessage.h"
 
+#include "intake/HeaderDecoding.h"
+#include "intake/Rfc822Date.h"
 #include "platform/AsciiText.h"
 
 namespace {
@@ -17,7 +19,8 @@ std::string ParameterValue(const std::string& value, std::string_view upperName)
     return value.substr(start + 1, close == std::string::npos ? std::string::npos : close - start - 1);
   }
   const std::size_t end = value.find(';', start);
-  return ascii::Trim(value.substr(start, end == std::string::npos ? std::string::npos : end - start));
+  return ascii::TrimSpacesAndControls(
+      value.substr(start, end == std::string::npos ? std::string::npos : end - start));
 }
 
 std::vector<std::string> SplitCommaList(const std::string& text) {
@@ -26,7 +29,7 @@ std::vector<std::string> SplitCommaList(const std::string& text) {
   while (start <= text.size()) {
     std::size_t end = text.find(',', start);
     if (end == std::string::npos) end = text.size();
-    std::string item = ascii::Trim(std::string_view(text).substr(start, end - start));
+    std::string item = ascii::TrimSpacesAndControls(std::string_view(text).substr(start, end - start));
     if (!item.empty()) items.push_back(std::move(item));
     start = end + 1;
   }
@@ -36,7 +39,7 @@ std::vector<std::string> SplitCommaList(const std::string& text) {
 // The first blank-separated word as a number from 1 to 5; 3 when it is
 // anything else, so a malformed value means normal priority.
 int PriorityNumber(const std::string& value) {
-  const std::string trimmed = ascii::Trim(value);
+  const std::string trimmed = ascii::TrimSpacesAndControls(value);
   std::string_view word(trimmed);
   word = word.substr(0, word.find_first_of(" \t"));
   if (!word.empty() && word[0] == '+') word.remove_prefix(1);

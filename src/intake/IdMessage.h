@@ -13,16 +13,16 @@ enum TIdMessagePriority { mpHighest, mpHigh, mpNormal, mpLow, mpLowest };
 
 class TIdMessage {
  public:
-  THeaderList Headers;             // received header lines, unchanged, in order
-  std::vector<std::string> Body;   // received body lines, dot-unstuffed
+  THeaderList Headers;            // received header lines, unchanged, in order
+  std::vector<std::string> Body;  // received body lines, dot-unstuffed
 
   TIdEMailAddressItem From;
   TIdEMailAddressList Recipients;  // "To"
   TIdEMailAddressList CCList;
-  TIdEMailAddressList BccList;     // never filled from received text
+  TIdEMailAddressList BccList;  // never filled from received text
   std::string Subject;
   std::string ContentType;
-  std::string CharSet;             // upper-cased charset parameter of ContentType
+  std::string CharSet;  // upper-cased charset parameter of ContentType
   std::string ContentTransferEncoding;
   std::string ContentDisposition;
   std::string MessageId;
@@ -32,10 +32,10 @@ class TIdMessage {
   std::string References;
   TIdEMailAddressList ReplyTo;
   TIdEMailAddressItem Sender;
-  TDateTime Date = 0;              // 0: use the time of sending (no or unreadable Date)
+  TDateTime Date = 0;  // 0: use the time of sending (no or unreadable Date)
   TIdMessagePriority Priority = mpNormal;
   std::string MIMEBoundary;
-  THeaderList ExtraHeaders;        // not filled for received messages
+  THeaderList ExtraHeaders;  // not filled for received messages
   bool NoDecode = false;
   bool NoEncode = false;
 
@@ -45,12 +45,3 @@ class TIdMessage {
   // address the parser rejects.
   void ProcessHeaders();
 };
-
-// RFC 2047 decoding of "=?ISO..." and "=?WINDOWS..." encoded words (Q and B),
-// ISO-2022-JP text converted to Shift-JIS, NUL characters removed. Blanks
-// between two decoded words are dropped; other words stay as they are.
-std::string DecodeHeader(const std::string& text);
-
-// Parses an RFC 822 date-time into local time (the sender's offset taken
-// off, this machine's current offset added); false when it cannot be read.
-bool ParseRfc822Date(const std::string& text, TDateTime& result);

@@ -24,7 +24,7 @@ struct AcceptSettings {
 };
 
 // One connection's whole life, run on its own thread.
-class SessionTask : public net::DetachedTask {
+class SessionTask : public os::DetachedTask {
  public:
   SessionTask(std::unique_ptr<SmtpConnectionThread> thread, const AcceptSettings& settings)
       : thread_(std::move(thread)), session_(settings.Session), registry_(settings.Registry) {}
@@ -36,7 +36,7 @@ class SessionTask : public net::DetachedTask {
   std::shared_ptr<ConnectionRegistry> registry_;
 };
 
-void RefuseOverLimit(net::TcpStream& stream) {
+void RefuseOverLimit(os::TcpStream& stream) {
   try {
     stream.Write(ReplyLine(replies::kTooManyConnectionsCode, replies::kTooManyConnections));
     stream.Flush(1000);  // a few bytes into an empty send buffer; never hold up the acceptor for long
@@ -46,7 +46,7 @@ void RefuseOverLimit(net::TcpStream& stream) {
 
 // Gives one accepted connection a thread of its own. A failure here costs
 // only this connection.
-void StartConnection(std::unique_ptr<net::TcpStream> stream, const AcceptSettings& settings) {
+void StartConnection(std::unique_ptr<os::TcpStream> stream, const AcceptSettings& settings) {
   if (settings.MaxConnections > 0 && settings.Registry->ThreadCount() >= settings.MaxConnections) {
     RefuseOverLimit(*stream);
     return;
@@ -57,17 +57,17 @@ void StartConnection(std::unique_ptr<net::TcpStream> stream, const AcceptSetting
   if (!thread) return;
   SmtpConnectionThread* listed = thread.get();
   settings.Registry->Add(listed);
-  std::unique_ptr<net::DetachedTask> task = std::make_unique<SessionTask>(std::move(thread), settings);
-  if (!net::StartDetachedThread(settings.StackSize, task)) {
+  std::unique_ptr<os::DetachedTask> task = std::make_unique<SessionTask>(std::move(thread), settings);
+  if (!os::StartDetachedThread(settings.StackSize, task)) {
     // Unlist before the task frees the thread object with its connection.
     settings.Registry->RemoveFromThreads(listed);
     settings.Registry->RemoveFromActiveThreads(listed);
   }
 }
 
-void AcceptLoop(net::TcpListener& listener, const AcceptSettings& settings) {
+void AcceptLoop(os::TcpListener& listener, const AcceptSettings& settings) {
   for (;;) {
-    std::unique_ptr<net::TcpStream> stream;
+    std::unique_ptr<os::TcpStream> stream;
     try {
       stream = listener.Accept();
       if (!stream) return;  // aborted by deactivation
@@ -88,7 +88,7 @@ int BindErrorCode(const std::exception& failure) {
 }  // namespace
 
 struct LocalServer::Acceptor {
-  net::TcpListener Listener;
+  os::TcpListener Listener;
   std::thread Thread;
 
   void Stop() {

@@ -37,7 +37,7 @@ struct TBinding {
 
 class LocalServer {
  public:
-  using ThreadFactory = std::function<std::unique_ptr<SmtpConnectionThread>(std::unique_ptr<net::TcpStream>)>;
+  using ThreadFactory = std::function<std::unique_ptr<SmtpConnectionThread>(std::unique_ptr<os::TcpStream>)>;
   using ConnectHandler = std::function<void(SmtpConnectionThread&)>;  // throws to refuse
   using ReceiveMessageHandler = SmtpReceiveMessageHandler;
 

@@ -1,10 +1,11 @@
 // Reading the date-time of a "Date" header ("Tue, 7 Dec 2004 10:01:02 +0100")
 // into local time.
+#include "intake/Rfc822Date.h"
+
 #include <array>
 
-#include "platform/AsciiText.h"
-#include "intake/IdMessage.h"
 #include "intake/TextCursor.h"
+#include "platform/AsciiText.h"
 
 namespace {
 
@@ -127,7 +128,7 @@ bool IsValid(const DateTimeParts& p) {
 }  // namespace
 
 bool ParseRfc822Date(const std::string& text, TDateTime& result) {
-  const std::string trimmed = ascii::Trim(text);
+  const std::string trimmed = ascii::TrimSpacesAndControls(text);
   TextCursor cur(trimmed);
   DateTimeParts parts;
   SkipWeekday(cur);
@@ -140,7 +141,8 @@ bool ParseRfc822Date(const std::string& text, TDateTime& result) {
   if (parts.second == 60) parts.second = 59;  // a leap second
   // To UTC by the sender's offset, then to local time by this machine's
   // current offset, the same one the writer puts back on the Date line.
-  const int shiftMinutes = LocalUtcOffsetMinutes() - ZoneOffsetMinutes(ascii::Trim(cur.Rest()));
+  const int shiftMinutes =
+      LocalUtcOffsetMinutes() - ZoneOffsetMinutes(ascii::TrimSpacesAndControls(cur.Rest()));
   result = EncodeDateTime(parts) + shiftMinutes / 1440.0;
   return true;
 }

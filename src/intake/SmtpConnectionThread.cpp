@@ -3,8 +3,8 @@
 
 #include <utility>
 
-SmtpConnectionThread::SmtpConnectionThread(std::unique_ptr<net::TcpStream> connection)
-    : connection_(connection ? std::move(connection) : std::make_unique<net::TcpStream>()) {
+SmtpConnectionThread::SmtpConnectionThread(std::unique_ptr<os::TcpStream> connection)
+    : connection_(connection ? std::move(connection) : std::make_unique<os::TcpStream>()) {
   if (connection_->NativeHandle() >= 0) {
     local_ = connection_->LocalAddress();
     peer_ = connection_->PeerAddress();

@@ -18,16 +18,16 @@ class SmtpConnectionThread {
  public:
   // Runs on the acceptor thread. Records both ends of the connection as
   // they are at accept, so they stay readable after the socket is closed.
-  explicit SmtpConnectionThread(std::unique_ptr<net::TcpStream> connection);
+  explicit SmtpConnectionThread(std::unique_ptr<os::TcpStream> connection);
   virtual ~SmtpConnectionThread();
   SmtpConnectionThread(const SmtpConnectionThread&) = delete;
   SmtpConnectionThread& operator=(const SmtpConnectionThread&) = delete;
 
-  net::TcpStream& Connection() { return *connection_; }
+  os::TcpStream& Connection() { return *connection_; }
   // Accepted RCPT TO addresses, in the order given, duplicates included.
   TIdEMailAddressList& EnvelopeRecipients() { return envelopeRecipients_; }
-  const net::Endpoint& LocalEndpoint() const { return local_; }
-  const net::Endpoint& PeerEndpoint() const { return peer_; }
+  const os::Endpoint& LocalEndpoint() const { return local_; }
+  const os::Endpoint& PeerEndpoint() const { return peer_; }
 
   // Marks the thread stopped. Subclasses close their own client sockets
   // first and then call this. Safe from any thread.
@@ -44,9 +44,9 @@ class SmtpConnectionThread {
   bool EhloSeen = false;  // EHLO is refused, so this stays false
 
  private:
-  std::unique_ptr<net::TcpStream> connection_;
-  net::Endpoint local_;
-  net::Endpoint peer_;
+  std::unique_ptr<os::TcpStream> connection_;
+  os::Endpoint local_;
+  os::Endpoint peer_;
   TIdEMailAddressList envelopeRecipients_;
   std::atomic<bool> terminated_{false};
   static inline std::atomic<int> liveCount_{0};

@@ -1,14 +1,14 @@
 // The command table of the local SMTP server and its handlers.
 #include "intake/SmtpServerDialog.h"
-#include "platform/AsciiText.h"
 
+#include "platform/AsciiText.h"
 
 namespace {
 
 // An address as the mail program gave it, parsed and rendered back.
 TIdEMailAddressItem ParseAddress(std::string_view text) {
   TIdEMailAddressItem item;
-  item.SetText(ascii::Trim(text));
+  item.SetText(ascii::TrimSpacesAndControls(text));
   return item;
 }
 
@@ -24,7 +24,6 @@ bool MatchCommandWord(std::string_view line, std::string_view word, std::string&
   params.assign(line.substr(word.size() + 1));
   return true;
 }
-
 
 // Tried in this order; the first matching word wins.
 const std::array<SmtpServerDialog::Command, 16> SmtpServerDialog::kCommands = {{
@@ -137,7 +136,7 @@ void SmtpServerDialog::Data(const std::string&) {
     if (settings_.OnReceiveMessage)
       settings_.OnReceiveMessage(thread_, msg, thread_.EnvelopeRecipients(), customError);
   }
-  customError = ascii::Trim(customError);
+  customError = ascii::TrimSpacesAndControls(customError);
   if (!customError.empty()) {
     ReplyWhole(customError);  // recipients stay, so another DATA hands them over again
     return;

@@ -5,7 +5,6 @@
 #include <ctime>
 #include <utility>
 
-#include "core/TextUtils.h"
 #include "intake/IdEMailAddress.h"
 #include "platform/AsciiText.h"
 #include "platform/TextFile.h"
@@ -51,7 +50,9 @@ std::string TOperationLog::CleanField(const std::string& text) {
   return clean;
 }
 
-std::string TOperationLog::DomainOf(const std::string& recipient) { return ascii::ToLower(::DomainOf(recipient)); }
+std::string TOperationLog::DomainOf(const std::string& recipient) {
+  return ascii::ToLower(::DomainOf(recipient));
+}
 
 std::string TOperationLog::FormatTime(TDateTime time) {
   const DateTimeParts parts = DecodeDateTime(time);
@@ -63,14 +64,14 @@ std::string TOperationLog::FormatTime(TDateTime time) {
 std::string TOperationLog::FormatRecord(bool success, const std::string& recipient,
                                         const std::string& subject, const std::string& status,
                                         TDateTime time) {
-  return FlagToText(success) + " " + CleanField(recipient) + "\t" + CleanField(subject) + "\t" +
+  return ascii::FlagToText(success) + " " + CleanField(recipient) + "\t" + CleanField(subject) + "\t" +
          CleanField(status) + "\t" + FormatTime(time);
 }
 
 void TOperationLog::Load(const std::string& path) {
   std::string text;
-  net::ReadWholeFile(path, text);  // what was read counts, even after an error
-  const auto lines = net::SplitLines(text);
+  os::ReadWholeFile(path, text);  // what was read counts, even after an error
+  const auto lines = os::SplitLines(text);
   std::lock_guard guard(lock_);
   lines_.assign(lines.begin(), lines.end());
   dirty_ = false;
@@ -90,7 +91,7 @@ bool TOperationLog::SaveIfDirty(const std::string& path) {
     }
     savedVersion = version_;
   }
-  if (!net::WriteFileAtomically(path, text)) return false;
+  if (!os::WriteFileAtomically(path, text)) return false;
   std::lock_guard guard(lock_);
   if (version_ == savedVersion) dirty_ = false;
   return true;
@@ -163,9 +164,4 @@ std::size_t TOperationLog::FailingDomainCount() const {
 void TOperationLog::SetClock(std::function<TDateTime()> now) {
   std::lock_guard guard(lock_);
   clock_ = std::move(now);
-}
-
-TOperationLog& OperationLog() {
-  static TOperationLog log;
-  return log;
 }

@@ -7,6 +7,9 @@
 // subject, TAB, status, TAB, local date and time (the locale's %x, a space and
 // %X; the date alone at exactly midnight). Tabs and line breaks inside the
 // fields become spaces so a field can never split or forge a record.
+//
+// The program keeps one log, made at start-up before the controller and
+// given to the relay and the controller.
 #pragma once
 
 #include <cstddef>
@@ -32,8 +35,8 @@ class TOperationLog {
   void Load(const std::string& path);
   // Writes the records (each line ended by CR LF) when they changed since the
   // last save or load, through a temporary file renamed over the log so a
-  // crash never leaves a torn log. Clears LogDirty on success. False only
-  // when a needed write failed (LogDirty then stays set for the next try).
+  // crash never leaves a torn log. Clears Dirty() on success. False only
+  // when a needed write failed (Dirty() then stays set for the next try).
   bool SaveIfDirty(const std::string& path);
 
   // Appends one record and runs the failure watch. Safe from any thread;
@@ -46,7 +49,7 @@ class TOperationLog {
   void SetSendErrorsHook(std::function<void()> hook);
 
   std::vector<std::string> Lines() const;  // a copy, oldest first
-  bool TakeChanged();                      // LogChanged, cleared by reading
+  bool TakeChanged();                      // changed since the last call; cleared by reading
   void Clear();                            // empties the log; it is saved empty
   bool Dirty() const;
   std::size_t FailingDomainCount() const;
@@ -66,7 +69,7 @@ class TOperationLog {
  private:
   void WatchFailures(bool success, bool lookupSucceeded, const std::string& recipient);
 
-  mutable std::mutex lock_;  // LogLock
+  mutable std::mutex lock_;
   std::deque<std::string> lines_;
   std::vector<std::string> failingDomains_;
   bool changed_ = false;
@@ -77,6 +80,3 @@ class TOperationLog {
   std::function<TDateTime()> clock_;
   std::mutex saveLock_;  // one save at a time: they share the temporary file
 };
-
-// The process-wide log.
-TOperationLog& OperationLog();

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <utility>
 
-#include "platform/TextFile.h"
 #include "platform/AsciiText.h"
+#include "platform/TextFile.h"
 
-namespace net {
+namespace os {
 
 namespace {
 
@@ -262,4 +262,4 @@ AccountKey AccountStore::CreateKey(const std::string& path) {
   return AccountKey(*this, path);
 }
 
-}  // namespace net
+}  // namespace os

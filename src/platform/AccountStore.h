@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-namespace net {
+namespace os {
 
 // Where the mail program keeps its accounts, one subkey per account.
 inline constexpr const char* kMailAccountsRoot = "Software\\Microsoft\\Internet Account Manager\\Accounts";
@@ -93,4 +93,4 @@ class AccountStore {
   std::vector<Key> keys_;
 };
 
-}  // namespace net
+}  // namespace os

@@ -1,4 +1,4 @@
-// Byte-string helpers shared by the message model.
+// Byte-string helpers shared by the engine.
 #include "platform/AsciiText.h"
 
 namespace ascii {
@@ -16,8 +16,11 @@ std::string TrimIf(std::string_view text, Pred pred) {
 
 }  // namespace
 
-std::string Trim(std::string_view text) { return TrimIf(text, IsSpaceOrControl); }
+std::string TrimSpacesAndControls(std::string_view text) { return TrimIf(text, IsSpaceOrControl); }
 std::string TrimBlanks(std::string_view text) { return TrimIf(text, IsBlank); }
+std::string TrimSpaces(std::string_view text) {
+  return TrimIf(text, [](char c) { return c == ' '; });
+}
 
 std::string ToUpper(std::string_view text) {
   std::string result(text);
@@ -49,6 +52,14 @@ std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size
     if (EqualNoCase(text.substr(i, needle.size()), needle)) return i;
   }
   return std::string_view::npos;
+}
+
+std::string FlagToText(bool flag) { return flag ? "1" : "0"; }
+
+bool TextToFlag(std::string_view text) { return text == "1"; }
+
+std::string DropLast(std::string_view text, std::size_t n) {
+  return n >= text.size() ? std::string() : std::string(text.substr(0, text.size() - n));
 }
 
 }  // namespace ascii

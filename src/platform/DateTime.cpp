@@ -56,8 +56,8 @@ DateTimeParts DecodeDateTime(TDateTime value) {
 TDateTime LocalFromUnix(std::time_t seconds) {
   std::tm local{};
   localtime_r(&seconds, &local);
-  return EncodeDateTime({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                         local.tm_sec, 0});
+  return EncodeDateTime(
+      {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, 0});
 }
 
 TDateTime Now() {
@@ -78,3 +78,5 @@ int DayOfWeek(TDateTime value) {
   const long days = static_cast<long>(std::floor(value));
   return static_cast<int>(((days + 6) % 7 + 7) % 7);
 }
+
+long long SecondsBetween(TDateTime a, TDateTime b) { return std::llround(std::fabs(a - b) * kSecondsPerDay); }

@@ -12,7 +12,7 @@ struct DateTimeParts {
   int hour = 0, minute = 0, second = 0, millisecond = 0;
 };
 
-// A date-time from calendar parts (no range checks beyond what mktime does).
+// A date-time from calendar parts; the parts are not range-checked.
 TDateTime EncodeDateTime(const DateTimeParts& parts);
 DateTimeParts DecodeDateTime(TDateTime value);
 
@@ -26,3 +26,6 @@ int LocalUtcOffsetMinutes();
 
 // Day of the week, 0 = Sunday.
 int DayOfWeek(TDateTime value);
+
+// The absolute difference of two date-times in whole seconds, rounded.
+long long SecondsBetween(TDateTime a, TDateTime b);

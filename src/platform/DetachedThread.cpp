@@ -4,7 +4,7 @@
 
 #include <climits>
 
-namespace net {
+namespace os {
 namespace {
 
 // Instrumented code of the sanitizers needs several times the stack.
@@ -46,4 +46,4 @@ bool StartDetachedThread(std::size_t stackSize, std::unique_ptr<DetachedTask>& t
   return true;
 }
 
-}  // namespace net
+}  // namespace os

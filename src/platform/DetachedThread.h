@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <memory>
 
-namespace net {
+namespace os {
 
 // Work for a detached thread; it may own what it works on.
 class DetachedTask {
@@ -21,4 +21,4 @@ class DetachedTask {
 // system cannot start a thread.
 bool StartDetachedThread(std::size_t stackSize, std::unique_ptr<DetachedTask>& task);
 
-}  // namespace net
+}  // namespace os

@@ -2,11 +2,11 @@
 
 #include <unistd.h>
 
-namespace net {
+namespace os {
 
 void Fd::reset(int fd) {
   if (fd_ >= 0) ::close(fd_);
   fd_ = fd;
 }
 
-}  // namespace net
+}  // namespace os

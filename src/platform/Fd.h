@@ -3,7 +3,7 @@
 
 #include <utility>
 
-namespace net {
+namespace os {
 
 class Fd {
  public:
@@ -26,4 +26,4 @@ class Fd {
   int fd_ = -1;
 };
 
-}  // namespace net
+}  // namespace os

@@ -9,7 +9,7 @@
 
 #include "platform/Failure.h"
 
-namespace net {
+namespace os {
 
 std::string DottedText(const in_addr& address) {
   char text[INET_ADDRSTRLEN] = {};
@@ -49,8 +49,30 @@ std::vector<in_addr> ResolveHost(const std::string& host) {
   return result;
 }
 
+sockaddr_in HostAddress(const std::string& host, uint16_t port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr = ResolveHost(host).front();
+  return address;
+}
+
 Endpoint ToEndpoint(const sockaddr_in& address) {
   return {DottedText(address.sin_addr), ntohs(address.sin_port)};
+}
+
+Endpoint LocalEndpoint(int fd) {
+  sockaddr_in address{};
+  socklen_t length = sizeof address;
+  if (getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) address = sockaddr_in{};
+  return ToEndpoint(address);
+}
+
+Endpoint PeerEndpoint(int fd) {
+  sockaddr_in address{};
+  socklen_t length = sizeof address;
+  if (getpeername(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) address = sockaddr_in{};
+  return ToEndpoint(address);
 }
 
 std::string LocalHostName() {
@@ -59,8 +81,6 @@ std::string LocalHostName() {
   return name;
 }
 
-std::string SocketErrorText(int error) {
-  return std::strerror(error);
-}
+std::string SocketErrorText(int error) { return std::strerror(error); }
 
-}  // namespace net
+}  // namespace os

@@ -10,7 +10,7 @@
 #include "platform/Failure.h"
 #include "platform/NetAddress.h"
 
-namespace net {
+namespace os {
 
 void TcpListener::Listen(const std::string& ip, uint16_t port, int backlog) {
   const sockaddr_in address = MakeAddress(ip, port);
@@ -67,11 +67,6 @@ void TcpListener::Close() {
   fd_.reset();
 }
 
-uint16_t TcpListener::Port() const {
-  sockaddr_in address{};
-  socklen_t length = sizeof address;
-  getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&address), &length);
-  return ToEndpoint(address).port;
-}
+uint16_t TcpListener::Port() const { return LocalEndpoint(fd_.get()).port; }
 
-}  // namespace net
+}  // namespace os

@@ -11,7 +11,7 @@
 #include "platform/Fd.h"
 #include "platform/TcpStream.h"
 
-namespace net {
+namespace os {
 
 class TcpListener {
  public:
@@ -42,4 +42,4 @@ class TcpListener {
   std::atomic<bool> aborted_{false};
 };
 
-}  // namespace net
+}  // namespace os

@@ -9,7 +9,7 @@
 
 #include "platform/Failure.h"
 
-namespace net {
+namespace os {
 namespace {
 
 constexpr std::size_t kReceiveChunk = 16384;
@@ -226,18 +226,8 @@ void TcpStream::Close() {
 
 bool TcpStream::IsOpen() const { return fd_ && !aborted_ && !peerClosed_; }
 
-Endpoint TcpStream::LocalAddress() const {
-  sockaddr_in address{};
-  socklen_t length = sizeof address;
-  getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&address), &length);
-  return ToEndpoint(address);
-}
+Endpoint TcpStream::LocalAddress() const { return LocalEndpoint(fd_.get()); }
 
-Endpoint TcpStream::PeerAddress() const {
-  sockaddr_in address{};
-  socklen_t length = sizeof address;
-  getpeername(fd_.get(), reinterpret_cast<sockaddr*>(&address), &length);
-  return ToEndpoint(address);
-}
+Endpoint TcpStream::PeerAddress() const { return PeerEndpoint(fd_.get()); }
 
-}  // namespace net
+}  // namespace os

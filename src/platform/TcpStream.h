@@ -16,7 +16,7 @@
 #include "platform/NetAddress.h"
 #include "platform/Tls.h"
 
-namespace net {
+namespace os {
 
 class TcpStream {
  public:
@@ -95,4 +95,4 @@ class TcpStream {
   std::string tlsOut_;               // encrypted bytes on their way out
 };
 
-}  // namespace net
+}  // namespace os

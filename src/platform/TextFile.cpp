@@ -9,7 +9,7 @@
 
 #include "platform/Fd.h"
 
-namespace net {
+namespace os {
 
 namespace {
 
@@ -108,4 +108,4 @@ bool WriteFileAtomically(const std::string& path, const std::string& content) {
   return true;
 }
 
-}  // namespace net
+}  // namespace os

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace net {
+namespace os {
 
 // Reads the whole file into `content`. False when the file is missing or a
 // read fails; `content` then holds what was read before the failure.
@@ -29,4 +29,4 @@ bool WriteFileAtomically(const std::string& path, const std::string& content);
 // The temporary file WriteFileAtomically uses for `path`.
 std::string TemporaryPathFor(const std::string& path);
 
-}  // namespace net
+}  // namespace os

@@ -12,7 +12,7 @@
 
 #include "platform/Failure.h"
 
-namespace net {
+namespace os {
 namespace {
 
 template <auto Release>
@@ -246,4 +246,4 @@ void TlsSession::Fail(const char* what, int result) const {
   throw ETlsError(std::string(what) + ": " + LibraryErrors(fallback));
 }
 
-}  // namespace net
+}  // namespace os

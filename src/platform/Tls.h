@@ -13,7 +13,7 @@
 struct ssl_st;
 struct ssl_ctx_st;
 
-namespace net {
+namespace os {
 
 // What a finished handshake came to, kept for the log and for any stricter
 // policy later (a connection may go on although the certificate failed).
@@ -96,4 +96,4 @@ class TlsSession {
   bool handshakeDone_ = false;
 };
 
-}  // namespace net
+}  // namespace os

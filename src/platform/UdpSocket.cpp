@@ -9,7 +9,7 @@
 #include "platform/Failure.h"
 #include "platform/NetAddress.h"
 
-namespace net {
+namespace os {
 namespace {
 
 [[noreturn]] void ThrowSocketError(int error) { throw ESocketError(SocketErrorText(error), error); }
@@ -51,7 +51,8 @@ std::optional<UdpSocket::Datagram> UdpSocket::Receive(int timeoutMs, std::size_t
     if (aborted_) ThrowSocketError(ECONNABORTED);
     // ICMP errors of earlier sends surface here; they say nothing about the
     // answer still to come, so keep waiting.
-    if (error != EAGAIN && error != EWOULDBLOCK && error != EINTR && error != ECONNREFUSED) ThrowSocketError(error);
+    if (error != EAGAIN && error != EWOULDBLOCK && error != EINTR && error != ECONNREFUSED)
+      ThrowSocketError(error);
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) return std::nullopt;
     pollfd entry{fd_.get(), POLLIN, 0};
@@ -66,12 +67,7 @@ void UdpSocket::Abort() {
   ::shutdown(fd_.get(), SHUT_RDWR);
 }
 
-uint16_t UdpSocket::LocalPort() const {
-  sockaddr_in address{};
-  socklen_t length = sizeof address;
-  if (!fd_ || getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
-  return ntohs(address.sin_port);
-}
+uint16_t UdpSocket::LocalPort() const { return fd_ ? LocalEndpoint(fd_.get()).port : 0; }
 
 void UdpSocket::Close() {
   std::lock_guard lock(abortLock_);
@@ -79,4 +75,4 @@ void UdpSocket::Close() {
   aborted_ = false;
 }
 
-}  // namespace net
+}  // namespace os

@@ -5,8 +5,8 @@
 #include <netinet/in.h>
 
 #include <atomic>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -14,7 +14,7 @@
 
 #include "platform/Fd.h"
 
-namespace net {
+namespace os {
 
 class UdpSocket {
  public:
@@ -53,4 +53,4 @@ class UdpSocket {
   std::atomic<bool> aborted_{false};
 };
 
-}  // namespace net
+}  // namespace os

@@ -30,12 +30,12 @@ int main(int argc, char** argv) {
   const std::string input = argv[1];
   const std::string output = argv[2];
   std::string plain;
-  if (!net::ReadWholeFile(input, plain)) return Fail("cannot read", input);
+  if (!os::ReadWholeFile(input, plain)) return Fail("cannot read", input);
   const ProductInfo expected = ParseProductInfo(plain);
   if (expected.ProductName.empty()) return Fail("no PROGNAME line in", input);
   const std::string scrambled = ScrambleProductInfo(plain);
   if (!SameValues(ParseProductInfo(scrambled), expected))
     return Fail("scrambled text reads back wrong", input);
-  if (!net::WriteFileAtomically(output, scrambled)) return Fail("cannot write", output);
+  if (!os::WriteFileAtomically(output, scrambled)) return Fail("cannot write", output);
   return 0;
 }

@@ -8,9 +8,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include "core/DummyForm.h"
-#include "core/UserMessages.h"
-#include "delivery/DeliveryEngine.h"
+#include "app/DummyForm.h"
+#include "app/UserMessages.h"
 #include "log/OperationLog.h"
 #include "support/RelayHarness.h"
 #include "support/TempFolder.h"
@@ -37,8 +36,6 @@ void ProcessEventsFor(int ms) {
 class ControllerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ShuttingDown = false;
-    OperationLog().Clear();
     UserMessages::SetRecorder([this](UserMessages::Kind kind, const QString& text) {
       messages_.push_back({kind, text.toStdString()});
       return true;
@@ -55,7 +52,8 @@ class ControllerTest : public ::testing::Test {
     env.product.ProductName = "Postwick";
     env.headless = true;
     env.findSystemDnsServer = [this] { return detected_; };
-    return std::make_unique<TDummyForm>(std::move(env));
+    env.outboundSmtpPort = outboundPort_;
+    return std::make_unique<TDummyForm>(std::move(env), log_);
   }
 
   struct Message {
@@ -63,7 +61,9 @@ class ControllerTest : public ::testing::Test {
     std::string text;
   };
   TempFolder folder_;
+  TOperationLog log_;
   std::string detected_ = "192.0.2.53";
+  int outboundPort_ = 25;
   std::vector<Message> messages_;
 };
 
@@ -98,7 +98,7 @@ TEST_F(ControllerTest, ReceivedMessageWithoutDnsServerAsksForTheWarning) {
   ASSERT_TRUE(controller->FormCreate());
   EXPECT_EQ(controller->ActiveDnsServer(), "");
 
-  SmtpSession session(controller->Relay().Listener().BoundPort());
+  SmtpSession session(controller->BoundPort());
   EXPECT_EQ(session.Send(SimpleMail({"ann@a.test"})), "550 Invalid recipient: ann@a.test");
   EXPECT_TRUE(ProcessEventsUntil([&] { return shown == 1; }, 3000));
 }
@@ -106,17 +106,23 @@ TEST_F(ControllerTest, ReceivedMessageWithoutDnsServerAsksForTheWarning) {
 TEST_F(ControllerTest, SettingsAtStartAndTheDnsChoice) {
   auto controller = MakeController("userdns=1\r\ndns=198.51.100.7\r\nUSERPORT=1\r\nPORT=0\r\n");
   ASSERT_TRUE(controller->FormCreate());
-  EXPECT_EQ(controller->UserDnsServer, "198.51.100.7");
+  EXPECT_EQ(controller->UserDnsServer(), "198.51.100.7");
   EXPECT_EQ(controller->ActiveDnsServer(), "198.51.100.7");
   EXPECT_TRUE(controller->LocalOnly()) << "no FIREWALL line: this computer only";
+  int changes = 0;
+  QObject::connect(controller.get(), &TDummyForm::settingsChanged, [&] { ++changes; });
 
   controller->SaveDNS("  203.0.113.9 ");
-  EXPECT_EQ(controller->UserDnsServer, "203.0.113.9");
+  EXPECT_EQ(controller->UserDnsServer(), "203.0.113.9");
   EXPECT_EQ(controller->ActiveDnsServer(), "203.0.113.9");
+  EXPECT_EQ(changes, 1);
+  controller->SaveDNS("203.0.113.9");
+  EXPECT_EQ(changes, 1) << "the same server again changes nothing";
 
   controller->SaveDNS("");
-  EXPECT_EQ(controller->UserDnsServer, "");
+  EXPECT_EQ(controller->UserDnsServer(), "");
   EXPECT_EQ(controller->ActiveDnsServer(), "192.0.2.53");
+  EXPECT_EQ(changes, 2) << "one signal for the whole change";
   const std::string file = TempFolder::Read(folder_.File("postwick.opt"));
   EXPECT_NE(file.find("USERDNS=0\r\n"), std::string::npos) << file;
   EXPECT_NE(file.find("DNS=203.0.113.9\r\n"), std::string::npos) << file;
@@ -126,16 +132,20 @@ TEST_F(ControllerTest, SettingsAtStartAndTheDnsChoice) {
 TEST_F(ControllerTest, StoringThePortTellsTheUserWhatToDo) {
   auto controller = MakeController("USERPORT=1\r\nPORT=0\r\nFIREWALL=1\r\n");
   ASSERT_TRUE(controller->FormCreate());
+  int changes = 0;
+  QObject::connect(controller.get(), &TDummyForm::settingsChanged, [&] { ++changes; });
   const std::string restart = "You need to restart this SMTP server for the changes to come into force!";
 
   controller->SavePort("0", true);  // the same port
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0].text, restart);
+  EXPECT_EQ(changes, 0);
 
   messages_.clear();
   controller->SavePort("2525", false);
-  EXPECT_EQ(controller->ListenPort, "2525");
+  EXPECT_EQ(controller->ListenPort(), "2525");
   EXPECT_FALSE(controller->LocalOnly());
+  EXPECT_EQ(changes, 1);
   ASSERT_EQ(messages_.size(), 2u);
   EXPECT_EQ(messages_[0].kind, UserMessages::Kind::Information);
   EXPECT_EQ(messages_[0].text,
@@ -145,7 +155,7 @@ TEST_F(ControllerTest, StoringThePortTellsTheUserWhatToDo) {
 
   messages_.clear();
   controller->SavePort("", true);
-  EXPECT_EQ(controller->ListenPort, "25");
+  EXPECT_EQ(controller->ListenPort(), "25");
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0].text, restart);
 }
@@ -157,20 +167,21 @@ TEST_F(ControllerTest, ExitDuringADeliveryEndsSoonAndSavesTheLog) {
   slowData.delay = std::chrono::seconds(30);
   world.Exchanger(0).SetScript({{slowData}});
 
-  auto controller = MakeController("USERPORT=1\r\nPORT=0\r\nUSERDNS=1\r\nDNS=" + world.Dns().Address() + "\r\n");
-  controller->Relay().SetOutboundPort(world.ExchangerPort());
+  outboundPort_ = world.ExchangerPort();
+  auto controller =
+      MakeController("USERPORT=1\r\nPORT=0\r\nUSERDNS=1\r\nDNS=" + world.Dns().Address() + "\r\n");
   ASSERT_TRUE(controller->FormCreate());
   bool closed = false;
   QObject::connect(controller.get(), &TDummyForm::closed, [&] { closed = true; });
 
-  std::thread client([port = controller->Relay().Listener().BoundPort()] {
+  std::thread client([port = controller->BoundPort()] {
     SmtpSession session(port);
     session.Send(SimpleMail({"one@slow.test", "two@slow.test"}));
   });
   ASSERT_TRUE(ProcessEventsUntil([&] { return world.Exchanger(0).SessionCount() == 1; }, 5000));
   QElapsedTimer clock;
   clock.start();
-  controller->ExitAction->trigger();
+  controller->RequestExit();
   EXPECT_TRUE(ProcessEventsUntil([&] { return closed; }, 6000));
   EXPECT_LT(clock.elapsed(), 5500);
   client.join();
@@ -185,12 +196,18 @@ TEST_F(ControllerTest, DetectionRepeatsOnlyWhileNoUserServerIsSet) {
   auto controller = MakeController(kFreePort);
   ASSERT_TRUE(controller->FormCreate());
   EXPECT_EQ(controller->ActiveDnsServer(), "");
+  int changes = 0;
+  QObject::connect(controller.get(), &TDummyForm::settingsChanged, [&] { ++changes; });
+  ProcessEventsFor(2500);
+  EXPECT_EQ(changes, 0) << "a detection that finds the same server changes nothing";
   detected_ = "192.0.2.1";  // the network came up
   EXPECT_TRUE(ProcessEventsUntil([&] { return controller->ActiveDnsServer() == "192.0.2.1"; }, 3000));
+  EXPECT_EQ(changes, 1);
 
   controller->SaveDNS("198.51.100.2");
   detected_ = "192.0.2.99";
   ProcessEventsFor(2500);
   EXPECT_EQ(controller->ActiveDnsServer(), "198.51.100.2");
-  EXPECT_EQ(controller->DetectedDnsServer, "192.0.2.1") << "no detection runs while the user's server is set";
+  EXPECT_EQ(controller->DetectedDnsServer(), "192.0.2.1")
+      << "no detection runs while the user's server is set";
 }

@@ -10,12 +10,12 @@
 #include "platform/AccountStore.h"
 #include "support/TempFolder.h"
 
-using net::AccountStore;
+using os::AccountStore;
 using testing_support::TempFolder;
 
 namespace {
 
-const std::string kRoot = net::kMailAccountsRoot;
+const std::string kRoot = os::kMailAccountsRoot;
 
 class AccountPortsTest : public ::testing::Test {
  protected:

@@ -88,9 +88,7 @@ TEST(ProductInfoFile, MissingFileGivesEmptyValues) {
 
 // The file shipped with the program is built from data/Postwick.sys.txt.
 TEST(ProductInfoFile, ShippedSourceNamesTheProduct) {
-  const std::string source = std::string(__FILE__);
-  const std::string root = source.substr(0, source.rfind("/tests/"));
-  const ProductInfo info = LoadProductInfo(root + "/data/Postwick.sys.txt");
+  const ProductInfo info = LoadProductInfo(std::string(POSTWICK_SOURCE_DIR) + "/data/Postwick.sys.txt");
   EXPECT_EQ(info.ProductName, "Postwick");
   EXPECT_EQ(info.Version, "1.0.0");
   EXPECT_NE(info.Email.find('@'), std::string::npos);

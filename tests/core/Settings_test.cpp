@@ -122,13 +122,6 @@ TEST_F(SettingsTest, StorePortMessagesAndValues) {
   }
 }
 
-TEST_F(SettingsTest, MessageTexts) {
-  EXPECT_EQ(NonStandardPortMessage("2525"),
-            "You selected a non-standard port 2525 for this SMTP server! It means that you\r\n"
-            "need to use the port 2525 in settings of your e-mail program along with localhost!");
-  EXPECT_EQ(kRestartMessage, "You need to restart this SMTP server for the changes to come into force!");
-}
-
 TEST_F(SettingsTest, StandardPortKeepsThePortLineAndStoresTheFirewall) {
   Write("FIREWALL=1\r\nUSERPORT=1\r\nPORT=2525\r\n");
   const PortStoreResult result = StorePortSetting(path, "2525", "", false, nullptr);
@@ -137,8 +130,8 @@ TEST_F(SettingsTest, StandardPortKeepsThePortLineAndStoresTheFirewall) {
 }
 
 TEST_F(SettingsTest, PortBackToStandardUpdatesConfiguredAccounts) {
-  net::AccountStore accounts(folder.File("accounts.reg"));
-  const std::string root = net::kMailAccountsRoot;
+  os::AccountStore accounts(folder.File("accounts.reg"));
+  const std::string root = os::kMailAccountsRoot;
   accounts.CreateKey(root + "\\00000001").WriteString("OLD_HOST", "smtp.example.org");
   accounts.CreateKey(root + "\\00000001").WriteDword("SMTP Port", 2525);
   accounts.CreateKey(root + "\\00000002").WriteDword("SMTP Port", 587);
@@ -149,7 +142,7 @@ TEST_F(SettingsTest, PortBackToStandardUpdatesConfiguredAccounts) {
   EXPECT_EQ(result.AccountsUpdated, 1);
   EXPECT_EQ(result.Messages, std::vector<std::string>{kRestartMessage});
 
-  net::AccountStore reread(accounts.FilePath());
+  os::AccountStore reread(accounts.FilePath());
   ASSERT_TRUE(reread.Load());
   EXPECT_EQ(reread.OpenKey(root + "\\00000001")->ReadDword("SMTP Port"), 25u);
   EXPECT_EQ(reread.OpenKey(root + "\\00000002")->ReadDword("SMTP Port"), 587u);

@@ -7,11 +7,10 @@
 #include <set>
 #include <thread>
 
-#include "delivery/DeliveryEngine.h"
 #include "delivery/MySMTPThread.h"
 #include "log/OperationLog.h"
-#include "support/LineClient.h"
 #include "support/RelayHarness.h"
+#include "support/Timing.h"
 
 using namespace testing_support;
 
@@ -22,8 +21,6 @@ TEST(DeliveryConcurrency, ManyClientsEachGetTheirOwnOutcome) {
   RelayHarness harness(2, FakeSmtpScript{{}, {}, /*record=*/false});
   harness.Dns().AddMx("ok.test", {{10, "127.0.0.2"}, {20, "127.0.0.3"}});
   harness.Dns().AddRcode("bad.test", 3);
-  OperationLog().Clear();
-  const int sentBefore = SentCount, failedBefore = FailedCount;
 
   // Every third message also goes to a recipient whose domain does not
   // exist; its reply must name exactly that recipient.
@@ -54,14 +51,15 @@ TEST(DeliveryConcurrency, ManyClientsEachGetTheirOwnOutcome) {
   const int failing = kClients * ((kMessages + 2) / 3);
   const int recipients = kClients * kMessages + failing;
   ASSERT_LT(recipients, 999);
-  EXPECT_EQ(SentCount - sentBefore, kClients * kMessages);
-  EXPECT_EQ(FailedCount - failedBefore, failing);
+  EXPECT_EQ(harness.Relay().SentCount(), kClients * kMessages);
+  EXPECT_EQ(harness.Relay().FailedCount(), failing);
   EXPECT_EQ(harness.Exchanger(0).MessageCount(), kClients * kMessages);
 
   std::map<std::string, int> recordsPerRecipient;
-  for (const auto& line : OperationLog().Lines()) ++recordsPerRecipient[line.substr(2, line.find('\t') - 2)];
+  for (const auto& line : harness.Log().Lines()) ++recordsPerRecipient[line.substr(2, line.find('\t') - 2)];
   EXPECT_EQ(recordsPerRecipient.size(), static_cast<std::size_t>(recipients));
   for (const auto& [recipient, count] : recordsPerRecipient) EXPECT_EQ(count, 1) << recipient;
 
-  EXPECT_TRUE(Eventually([] { return ActiveThreadCount == 0; })) << ActiveThreadCount << " threads left";
+  EXPECT_TRUE(Eventually([&] { return harness.Relay().ActiveThreadCount() == 0; }))
+      << harness.Relay().ActiveThreadCount() << " threads left";
 }

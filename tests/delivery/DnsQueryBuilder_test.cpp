@@ -1,9 +1,9 @@
 // Query bytes for names and record type sets, without a socket.
-#include "delivery/DnsQueryBuilder.h"
+#include "delivery/dns/DnsQueryBuilder.h"
 
 #include <gtest/gtest.h>
 
-#include "delivery/IdDnsResolverError.h"
+#include "delivery/dns/IdDnsResolverError.h"
 
 namespace {
 

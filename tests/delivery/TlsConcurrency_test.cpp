@@ -14,9 +14,9 @@
 #include "log/OperationLog.h"
 #include "platform/Failure.h"
 #include "support/FakeSmtpServer.h"
-#include "support/LineClient.h"
 #include "support/RelayHarness.h"
 #include "support/TestCertificate.h"
+#include "support/Timing.h"
 
 using namespace std::chrono_literals;
 using namespace testing_support;
@@ -78,7 +78,6 @@ TEST(TlsConcurrency, DisconnectSocketEndsAHandshakeAtOnceWithoutAPlainRetry) {
 }
 
 TEST(TlsConcurrency, ExitDuringAHandshakeEndsTheDeliveryAtOnce) {
-  OperationLog().Clear();
   RelayHarness harness(1, OfferingTls({}, FakeTlsFault::Stall));
   harness.Dns().AddMx("stall.test", {{10, "127.0.0.2"}});
   auto reply = std::async(std::launch::async, [&] {
@@ -92,11 +91,11 @@ TEST(TlsConcurrency, ExitDuringAHandshakeEndsTheDeliveryAtOnce) {
   ASSERT_EQ(reply.wait_for(5s), std::future_status::ready);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
   EXPECT_EQ(reply.get(), "");
-  const auto records = OperationLog().Lines();
+  const auto records = harness.Log().Lines();
   ASSERT_EQ(records.size(), 1u);
   EXPECT_NE(records[0].find("one@stall.test\tHello\tConnection failed\t"), std::string::npos) << records[0];
   EXPECT_EQ(harness.Exchanger(0).SessionCount(), 1);
-  EXPECT_TRUE(Eventually([] { return ActiveThreadCount == 0; }));
+  EXPECT_TRUE(Eventually([&] { return harness.Relay().ActiveThreadCount() == 0; }));
 }
 
 TEST(TlsConcurrency, ManyClientsEncryptAtOnce) {
@@ -104,7 +103,7 @@ TEST(TlsConcurrency, ManyClientsEncryptAtOnce) {
   std::vector<std::unique_ptr<FakeSmtpServer>> hosts;
   for (int h = 0; h < kHosts; ++h)
     hosts.push_back(std::make_unique<FakeSmtpServer>("127.0.0." + std::to_string(h + 2), OfferingTls()));
-  const auto trusting = net::TlsContext::Client(FakeExchangerCertificate().certificatePem);
+  const auto trusting = os::TlsContext::Client(FakeExchangerCertificate().certificatePem);
   std::atomic<int> verified{0}, unverified{0};
   std::vector<std::thread> clients;
   for (int c = 0; c < kClients; ++c) {

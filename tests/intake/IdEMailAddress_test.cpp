@@ -1,5 +1,5 @@
 // Address items and lists: parsing of what mail programs write, rendering
-// back, and the error for an "@" after a closed address.
+// back, the error for an "@" after a closed address, and an address's domain.
 #include "intake/IdEMailAddress.h"
 
 #include <gtest/gtest.h>
@@ -171,6 +171,16 @@ TEST(IdEMailAddressList, RendersJoinedByCommaAndSpace) {
   EXPECT_EQ(list.GetEMailAddresses(), "a@b, \"Smith, John\" <js@x.com>, ");
   list.Clear();
   EXPECT_EQ(list.Count(), 0);
+}
+
+TEST(DomainOf, SecondWordBetweenAtSigns) {
+  const std::pair<const char*, const char*> cases[] = {{"user@example.test", "example.test"},
+                                                       {"a@b@c", "b"},
+                                                       {"@@user@@dom", "dom"},
+                                                       {"nodomain", ""},
+                                                       {"user@", ""},
+                                                       {"", ""}};
+  for (const auto& [address, domain] : cases) EXPECT_EQ(DomainOf(address), domain) << address;
 }
 
 }  // namespace

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "intake/LocalServer.h"
-#include "support/LineClient.h"
 #include "support/ListenerFixture.h"
+#include "support/Timing.h"
 
 using namespace std::chrono_literals;
 using testing_support::Eventually;

@@ -16,25 +16,19 @@
 
 #include "platform/NetAddress.h"
 #include "platform/TcpListener.h"
-#include "support/LineClient.h"
 #include "support/ListenerFixture.h"
+#include "support/Timing.h"
 
 using namespace std::chrono_literals;
 using testing_support::Eventually;
 using testing_support::ListenerFixture;
 using testing_support::MailRecorder;
 using testing_support::SmtpWireClient;
+using testing_support::TimeOf;
 
 namespace {
 
 const std::string kInUse = "Could not bind socket. Address and port are already in use.";
-
-template <typename F>
-std::chrono::milliseconds TimeOf(F&& f) {
-  const auto start = std::chrono::steady_clock::now();
-  f();
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-}
 
 // The bind failure of an activation, with its text checked.
 int BindFailureCode(LocalServer& server) {
@@ -52,7 +46,7 @@ int BindFailureCode(LocalServer& server) {
 
 // A port that was free a moment ago.
 uint16_t FreePort() {
-  net::TcpListener probe;
+  os::TcpListener probe;
   probe.Listen("127.0.0.1", 0, 1);
   return probe.Port();
 }
@@ -71,7 +65,7 @@ bool CanConnect(uint16_t port) {
 class LocalServerTest : public ListenerFixture {};
 
 TEST_F(LocalServerTest, GreetingComesBeforeTheConnectHook) {
-  net::Endpoint local, peer;
+  os::Endpoint local, peer;
   server.OnConnect = [&](SmtpConnectionThread& thread) {
     local = thread.LocalEndpoint();
     peer = thread.PeerEndpoint();
@@ -161,7 +155,7 @@ TEST_F(LocalServerTest, PortInUseByAnotherListenerFails) {
   second.Bindings = {{"127.0.0.1", Port()}};
   EXPECT_EQ(BindFailureCode(second), EADDRINUSE);
 
-  net::TcpListener plain;
+  os::TcpListener plain;
   plain.Listen("127.0.0.1", 0, 1);
   LocalServer third;
   third.Bindings = {{"127.0.0.1", plain.Port()}};
@@ -191,7 +185,7 @@ TEST_F(LocalServerTest, OtherBindFailuresKeepTheTextAndTellTheCause) {
   LocalServer twoBindings;
   twoBindings.Bindings = {{"127.0.0.1", port}, {"192.0.2.1", 0}};
   EXPECT_EQ(BindFailureCode(twoBindings), EADDRNOTAVAIL);
-  net::TcpListener after;
+  os::TcpListener after;
   EXPECT_NO_THROW(after.Listen("127.0.0.1", port, 1));
 }
 
@@ -362,7 +356,7 @@ struct Trace {
 
 class TracedThread : public SmtpConnectionThread {
  public:
-  TracedThread(std::unique_ptr<net::TcpStream> connection, std::shared_ptr<Trace> trace)
+  TracedThread(std::unique_ptr<os::TcpStream> connection, std::shared_ptr<Trace> trace)
       : SmtpConnectionThread(std::move(connection)), trace_(std::move(trace)) {
     std::lock_guard guard(trace_->lock);
     trace_->constructedOn = std::this_thread::get_id();
@@ -388,7 +382,7 @@ class TracedThread : public SmtpConnectionThread {
 
 TEST_F(LocalServerTest, ThreadClassRunsEachConnectionAndIsTerminatedOnItsOwnThread) {
   auto trace = std::make_shared<Trace>();
-  server.ThreadClass = [trace](std::unique_ptr<net::TcpStream> connection) {
+  server.ThreadClass = [trace](std::unique_ptr<os::TcpStream> connection) {
     return std::make_unique<TracedThread>(std::move(connection), trace);
   };
   Start();
@@ -425,7 +419,8 @@ TEST_F(LocalServerTest, ListenerChoicesThisSystemLeavesUnset) {
 
 TEST_F(LocalServerTest, AcceptorSurvivesAThreadClassThatThrows) {
   std::atomic<int> made{0};
-  server.ThreadClass = [&](std::unique_ptr<net::TcpStream> connection) -> std::unique_ptr<SmtpConnectionThread> {
+  server.ThreadClass =
+      [&](std::unique_ptr<os::TcpStream> connection) -> std::unique_ptr<SmtpConnectionThread> {
     if (made++ == 0) throw std::runtime_error("out of threads");
     return std::make_unique<SmtpConnectionThread>(std::move(connection));
   };

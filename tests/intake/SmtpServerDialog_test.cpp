@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "support/LineClient.h"
 #include "support/ListenerFixture.h"
 #include "support/StringLineIO.h"
+#include "support/Timing.h"
 
 using testing_support::Eventually;
 using testing_support::ListenerFixture;
@@ -152,7 +152,7 @@ const std::vector<std::pair<std::string, std::string>> kStateKeepers = {
 // Replies to a path of commands over strings; the dialog's state is then
 // in thread.
 struct StringDialog {
-  SmtpConnectionThread thread{std::make_unique<net::TcpStream>()};
+  SmtpConnectionThread thread{std::make_unique<os::TcpStream>()};
   StringLineIO io;
   SmtpDialogSettings settings;
   SmtpServerDialog dialog{thread, io, settings};

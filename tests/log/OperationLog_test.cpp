@@ -274,6 +274,4 @@ TEST_F(OperationLogTest, FailedSaveKeepsTheOldFileAndStaysDirty) {
   EXPECT_EQ(TempFolder::Read(path), "old record\r\n1 a@b\ts\tok\t12/10/26 13:05:09\r\n");
 }
 
-TEST_F(OperationLogTest, ProcessWideLogIsOneObject) { EXPECT_EQ(&OperationLog(), &OperationLog()); }
-
 }  // namespace

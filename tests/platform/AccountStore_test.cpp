@@ -9,12 +9,12 @@
 
 #include "support/TempFolder.h"
 
-using net::AccountStore;
+using os::AccountStore;
 using testing_support::TempFolder;
 
 namespace {
 
-const std::string kRoot = net::kMailAccountsRoot;
+const std::string kRoot = os::kMailAccountsRoot;
 
 TEST(AccountStore, ValuesSurviveSaveAndLoad) {
   TempFolder folder;

@@ -23,13 +23,11 @@ extern char** environ;
 namespace testing_support {
 
 uint16_t FreeTcpPort() {
-  net::Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_in address = net::MakeAddress("0.0.0.0", 0);
-  socklen_t length = sizeof address;
-  if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
+  os::Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  const sockaddr_in address = os::MakeAddress("0.0.0.0", 0);
+  if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
     throw std::runtime_error("no free TCP port");
-  return ntohs(address.sin_port);
+  return os::LocalEndpoint(fd.get()).port;
 }
 
 void WriteHeadlessSettings(const std::string& dataDir, uint16_t port) {
@@ -40,9 +38,9 @@ void WriteHeadlessSettings(const std::string& dataDir, uint16_t port) {
 std::optional<std::string> WaitForGreeting(uint16_t port, std::chrono::milliseconds limit) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + limit;
-  const sockaddr_in address = net::MakeAddress("127.0.0.1", port);
+  const sockaddr_in address = os::MakeAddress("127.0.0.1", port);
   while (Clock::now() < deadline) {
-    net::Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    os::Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
       std::this_thread::sleep_for(std::chrono::microseconds(500));
       continue;
@@ -74,7 +72,8 @@ AppProcess::AppProcess(const std::string& executable, const std::vector<std::str
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   if (!errorFile.empty())
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
   const int rc = posix_spawn(&pid_, executable.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) throw std::runtime_error("could not start " + executable);

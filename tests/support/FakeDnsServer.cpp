@@ -1,6 +1,5 @@
 #include "support/FakeDnsServer.h"
 
-#include <arpa/inet.h>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -9,8 +8,13 @@
 #include <chrono>
 #include <stdexcept>
 
+#include "platform/BigEndian.h"
+#include "platform/NetAddress.h"
+
 namespace testing_support {
 namespace {
+
+using big_endian::U16At;
 
 constexpr uint16_t kTypeSoa = 6;
 constexpr uint16_t kTypeMx = 15;
@@ -19,26 +23,12 @@ constexpr std::string_view kPointerToQuestion = "\xC0\x0C";
 
 // A UDP socket bound to ip:port (0 for an ephemeral one); an empty Fd when
 // the address is taken.
-net::Fd BoundSocket(const char* ip, uint16_t port) {
-  net::Fd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+os::Fd BoundSocket(const char* ip, uint16_t port) {
+  os::Fd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
   if (!fd) throw std::runtime_error("FakeDnsServer: socket failed");
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  inet_pton(AF_INET, ip, &address.sin_addr);
-  if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return {};
+  const sockaddr_in address = os::MakeAddress(ip, port);
+  if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return {};
   return fd;
-}
-
-uint16_t PortOf(const net::Fd& fd) {
-  sockaddr_in address{};
-  socklen_t length = sizeof address;
-  getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length);
-  return ntohs(address.sin_port);
-}
-
-uint16_t U16At(std::string_view bytes, std::size_t at) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) << 8 | static_cast<uint8_t>(bytes[at + 1]));
 }
 
 // Reads the header and first question of a query (uncompressed, as clients send).
@@ -89,7 +79,7 @@ FakeDnsServer::FakeDnsServer() {
   for (int attempt = 0; attempt < 20 && !otherAddress_; ++attempt) {
     socket_ = BoundSocket("127.0.0.1", 0);
     if (!socket_) throw std::runtime_error("FakeDnsServer: cannot bind 127.0.0.1");
-    port_ = PortOf(socket_);
+    port_ = os::LocalEndpoint(socket_.get()).port;
     otherAddress_ = BoundSocket("127.0.0.2", port_);
   }
   otherPort_ = BoundSocket("127.0.0.1", 0);
@@ -187,7 +177,9 @@ void FakeDnsServer::ClearQueries() {
 }
 
 std::string FakeDnsServer::U16(uint16_t value) {
-  return {static_cast<char>(value >> 8), static_cast<char>(value & 0xFF)};
+  std::string bytes;
+  big_endian::AppendU16(bytes, value);
+  return bytes;
 }
 
 std::string FakeDnsServer::U32(uint32_t value) {
@@ -250,7 +242,7 @@ void FakeDnsServer::Serve() {
     if (n < 0) continue;
     auto query = ParseQuery(buffer.substr(0, static_cast<std::size_t>(n)));
     if (!query) continue;
-    query->fromPort = ntohs(from.sin_port);
+    query->fromPort = os::ToEndpoint(from).port;
     {
       std::lock_guard guard(lock_);
       queries_.push_back(*query);
@@ -268,9 +260,9 @@ void FakeDnsServer::Answer(const Query& query, const sockaddr_in& to) {
   }
   for (const Datagram& datagram : script(query)) {
     if (datagram.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(datagram.delayMs));
-    const net::Fd& sender = datagram.from == Source::Server      ? socket_
-                            : datagram.from == Source::OtherPort ? otherPort_
-                                                                 : otherAddress_;
+    const os::Fd& sender = datagram.from == Source::Server      ? socket_
+                           : datagram.from == Source::OtherPort ? otherPort_
+                                                                : otherAddress_;
     ::sendto(sender.get(), datagram.bytes.data(), datagram.bytes.size(), 0,
              reinterpret_cast<const sockaddr*>(&to), sizeof to);
   }

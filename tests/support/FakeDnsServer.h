@@ -106,9 +106,9 @@ class FakeDnsServer {
   void Serve();
   void Answer(const Query& query, const sockaddr_in& to);
 
-  net::Fd socket_;
-  net::Fd otherPort_;
-  net::Fd otherAddress_;
+  os::Fd socket_;
+  os::Fd otherPort_;
+  os::Fd otherAddress_;
   uint16_t port_ = 0;
   std::atomic<bool> stop_{false};
   mutable std::mutex lock_;

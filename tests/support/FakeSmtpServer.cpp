@@ -58,7 +58,7 @@ std::vector<std::string> FakeSmtpMessage::BodyLines() const {
 // One connection: the server side of the dialog as the script says.
 class FakeSmtpServer::Session {
  public:
-  Session(FakeSmtpServer& server, net::TcpStream& stream, FakeSmtpScript script, int index)
+  Session(FakeSmtpServer& server, os::TcpStream& stream, FakeSmtpScript script, int index)
       : server_(server), stream_(stream), script_(std::move(script)), index_(index) {}
 
   void Run() {
@@ -196,7 +196,7 @@ class FakeSmtpServer::Session {
   }
 
   FakeSmtpServer& server_;
-  net::TcpStream& stream_;
+  os::TcpStream& stream_;
   const FakeSmtpScript script_;
   const int index_;
   std::string code_ = "000";
@@ -230,7 +230,7 @@ std::vector<FakeSmtpMessage> FakeSmtpServer::Messages() const {
 
 void FakeSmtpServer::AcceptLoop() {
   for (;;) {
-    std::unique_ptr<net::TcpStream> stream;
+    std::unique_ptr<os::TcpStream> stream;
     try {
       stream = listener_.Accept();
     } catch (const ESocketError&) {
@@ -310,12 +310,12 @@ void FakeSmtpServer::Stop() {
 
 BacklogFullListener::BacklogFullListener(const std::string& ip) {
   listener_.Listen(ip, 0, 0);
-  const sockaddr_in address = net::MakeAddress(ip, listener_.Port());
+  const sockaddr_in address = os::MakeAddress(ip, listener_.Port());
   // Queue connections that nobody accepts until one is no longer answered.
   for (int attempt = 0; attempt < 64; ++attempt) {
-    net::Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    os::Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     const int rc = ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    if (rc != 0 && errno != EINPROGRESS) throw ESocketError(net::SocketErrorText(errno), errno);
+    if (rc != 0 && errno != EINPROGRESS) throw ESocketError(os::SocketErrorText(errno), errno);
     pollfd entry{fd.get(), POLLOUT, 0};
     const bool established = rc == 0 || ::poll(&entry, 1, 200) > 0;
     fillers_.push_back(std::move(fd));

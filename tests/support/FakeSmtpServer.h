@@ -60,7 +60,7 @@ struct FakeSmtpScript {
   bool record = true;
   // When set, EHLO offers STARTTLS and the fake serves it with this context
   // (FakeExchangerTls() has a certificate for the loopback exchangers).
-  std::shared_ptr<const net::TlsContext> tls = nullptr;
+  std::shared_ptr<const os::TlsContext> tls = nullptr;
   FakeTlsFault tlsFault = FakeTlsFault::None;  // how the handshake goes
 };
 
@@ -115,7 +115,7 @@ class FakeSmtpServer {
 
  private:
   struct Connection {
-    std::unique_ptr<net::TcpStream> stream;
+    std::unique_ptr<os::TcpStream> stream;
     std::thread thread;
     std::atomic<bool> done{false};
   };
@@ -128,7 +128,7 @@ class FakeSmtpServer {
 
   std::string ip_;
   uint16_t port_ = 0;
-  net::TcpListener listener_;
+  os::TcpListener listener_;
   std::thread acceptor_;
   std::atomic<bool> stopping_{false};
 
@@ -157,8 +157,8 @@ class BacklogFullListener {
   uint16_t Port() const { return listener_.Port(); }
 
  private:
-  net::TcpListener listener_;
-  std::vector<net::Fd> fillers_;
+  os::TcpListener listener_;
+  std::vector<os::Fd> fillers_;
 };
 
 }  // namespace testing_support

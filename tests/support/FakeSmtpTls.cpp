@@ -10,7 +10,7 @@ namespace {
 constexpr int kHandshakeWaitMs = 5000;
 
 // Reads whatever comes until the client goes away.
-[[noreturn]] void ReadUntilClosed(net::TcpStream& stream) {
+[[noreturn]] void ReadUntilClosed(os::TcpStream& stream) {
   for (;;) stream.ReadLine();
 }
 
@@ -24,11 +24,11 @@ FakeSmtpScript OfferingTls(std::vector<FakeSmtpRule> rules, FakeTlsFault fault) 
   return script;
 }
 
-bool ServeTlsHandshake(net::TcpStream& stream, const std::shared_ptr<const net::TlsContext>& context,
+bool ServeTlsHandshake(os::TcpStream& stream, const std::shared_ptr<const os::TlsContext>& context,
                        FakeTlsFault fault) {
   switch (fault) {
     case FakeTlsFault::None:
-      stream.StartTls(net::TlsSession::ForServer(context), kHandshakeWaitMs);
+      stream.StartTls(os::TlsSession::ForServer(context), kHandshakeWaitMs);
       return true;
     case FakeTlsFault::Close:
       return false;

@@ -6,7 +6,7 @@
 
 #include "platform/Tls.h"
 
-namespace net {
+namespace os {
 class TcpStream;
 }
 
@@ -22,7 +22,7 @@ enum class FakeTlsFault {
 // Runs the server side of the handshake on stream after the 220 reply.
 // True when TLS is up; false when the session is over (the fault closed it).
 // Throws EFailure when the client goes away or the handshake fails.
-bool ServeTlsHandshake(net::TcpStream& stream, const std::shared_ptr<const net::TlsContext>& context,
+bool ServeTlsHandshake(os::TcpStream& stream, const std::shared_ptr<const os::TlsContext>& context,
                        FakeTlsFault fault);
 
 }  // namespace testing_support

@@ -1,7 +1,6 @@
-// Loopback test support for the local SMTP listener: a client that sees
-// reply lines byte for byte, a recorder for received messages whose
-// handler can be told to answer, throw or hold on, and a fixture that runs
-// a listener on 127.0.0.1 with an ephemeral port.
+// Loopback test support for the local SMTP listener: a recorder for
+// received messages whose handler can be told to answer, throw or hold on,
+// and a fixture that runs a listener on 127.0.0.1 with an ephemeral port.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,50 +14,9 @@
 #include <vector>
 
 #include "intake/LocalServer.h"
+#include "support/SmtpWireClient.h"
 
 namespace testing_support {
-
-// A mail program's side of the connection over a plain socket. Every wait
-// is bounded. Reply lines come back with their line end, so tests compare
-// the exact bytes.
-class SmtpWireClient {
- public:
-  static constexpr int kWaitMs = 5000;
-  // What ReadRawLine returns when no whole line came.
-  static constexpr const char* kClosed = "<connection closed>";
-  static constexpr const char* kTimedOut = "<no reply>";
-
-  // Connects to 127.0.0.1:port, from localIp when given.
-  explicit SmtpWireClient(uint16_t port, const std::string& localIp = "");
-  ~SmtpWireClient();
-  SmtpWireClient(const SmtpWireClient&) = delete;
-  SmtpWireClient& operator=(const SmtpWireClient&) = delete;
-
-  void SendRaw(const std::string& bytes);
-  void Send(const std::string& line) { SendRaw(line + "\r\n"); }
-  // One line up to and including its LF, kClosed or kTimedOut.
-  std::string ReadRawLine(int timeoutMs = kWaitMs);
-  // The next count lines, joined.
-  std::string ReadRawLines(int count, int timeoutMs = kWaitMs);
-  // Sends a line and reads the one-line reply.
-  std::string Command(const std::string& line) {
-    Send(line);
-    return ReadRawLine();
-  }
-  // True when the server closes the connection (FIN or reset) within the
-  // limit without sending anything more.
-  bool ClosedWithoutReply(int timeoutMs = kWaitMs);
-  // True when nothing arrives and the connection stays open for waitMs.
-  bool StaysSilent(int waitMs);
-  void Close();
-
- private:
-  // Receives more bytes; 1: got some, 0: closed, -1: timed out.
-  int Receive(int timeoutMs);
-
-  int fd_ = -1;
-  std::string in_;
-};
 
 // One message as the received-message handler saw it.
 struct ReceivedMail {

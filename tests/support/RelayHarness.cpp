@@ -1,13 +1,11 @@
 #include "support/RelayHarness.h"
 
-#include "delivery/DeliveryEngine.h"
 #include "platform/Failure.h"
-#include "support/LineClient.h"
+#include "support/SmtpWireClient.h"
 
 namespace testing_support {
 
 RelayHarness::RelayHarness(int exchangers, FakeSmtpScript script) {
-  ShuttingDown = false;
   for (int i = 0; i < exchangers; ++i) {
     const std::string ip = "127.0.0." + std::to_string(2 + i);
     const uint16_t port = exchangers_.empty() ? 0 : exchangers_.front()->Port();
@@ -20,10 +18,7 @@ RelayHarness::RelayHarness(int exchangers, FakeSmtpScript script) {
   relayPort_ = relay_.Listener().BoundPort();
 }
 
-RelayHarness::~RelayHarness() {
-  relay_.Shutdown();
-  ShuttingDown = false;
-}
+RelayHarness::~RelayHarness() { relay_.Shutdown(); }
 
 MailToSend SimpleMail(const std::vector<std::string>& recipients, const std::string& subject) {
   MailToSend mail;
@@ -34,17 +29,17 @@ MailToSend SimpleMail(const std::vector<std::string>& recipients, const std::str
   return mail;
 }
 
-SmtpSession::SmtpSession(uint16_t port) : client_(std::make_unique<LineClient>(port)) {
+SmtpSession::SmtpSession(uint16_t port) : client_(std::make_unique<SmtpWireClient>(port)) {
   client_->ReadLine();  // greeting
-  client_->Command("HELO client.test");
+  Exchange("HELO client.test");
 }
 
 SmtpSession::~SmtpSession() = default;
 
 std::string SmtpSession::Send(const MailToSend& mail) {
-  client_->Command("MAIL FROM:<" + mail.mailFrom + ">");
-  for (const auto& rcpt : mail.rcptTo) client_->Command("RCPT TO:<" + rcpt + ">");
-  client_->Command("DATA");
+  Exchange("MAIL FROM:<" + mail.mailFrom + ">");
+  for (const auto& rcpt : mail.rcptTo) Exchange("RCPT TO:<" + rcpt + ">");
+  Exchange("DATA");
   std::string text;
   for (const auto& line : mail.lines) text += (line.rfind('.', 0) == 0 ? "." : "") + line + "\r\n";
   client_->SendRaw(text + ".\r\n");
@@ -57,6 +52,11 @@ std::string SmtpSession::Send(const MailToSend& mail) {
   }
 }
 
-void SmtpSession::Quit() { client_->Command("QUIT"); }
+void SmtpSession::Quit() { Exchange("QUIT"); }
+
+std::string SmtpSession::Exchange(const std::string& line) {
+  client_->Send(line);
+  return client_->ReadLine();
+}
 
 }  // namespace testing_support

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "delivery/RelayServer.h"
+#include "log/OperationLog.h"
 #include "support/FakeDnsServer.h"
 #include "support/FakeSmtpServer.h"
 
@@ -24,13 +25,15 @@ class RelayHarness {
   FakeDnsServer& Dns() { return dns_; }
   FakeSmtpServer& Exchanger(int index) { return *exchangers_.at(index); }
   RelayServer& Relay() { return relay_; }
+  TOperationLog& Log() { return log_; }
   uint16_t RelayPort() const { return relayPort_; }
   uint16_t ExchangerPort() const { return exchangers_.front()->Port(); }
 
  private:
   FakeDnsServer dns_;
   std::vector<std::unique_ptr<FakeSmtpServer>> exchangers_;
-  RelayServer relay_;
+  TOperationLog log_;
+  RelayServer relay_{log_};
   uint16_t relayPort_ = 0;
 };
 
@@ -55,7 +58,11 @@ class SmtpSession {
   void Quit();
 
  private:
-  std::unique_ptr<class LineClient> client_;
+  // Sends a command line and reads its one-line reply; a reply that does not
+  // come throws, so a session never reads the wrong reply to a command.
+  std::string Exchange(const std::string& line);
+
+  std::unique_ptr<class SmtpWireClient> client_;
 };
 
 }  // namespace testing_support

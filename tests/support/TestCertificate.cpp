@@ -94,9 +94,9 @@ const TestCertificate& FakeExchangerCertificate() {
   return certificate;
 }
 
-std::shared_ptr<const net::TlsContext> FakeExchangerTls() {
+std::shared_ptr<const os::TlsContext> FakeExchangerTls() {
   static const auto context =
-      net::TlsContext::Server(FakeExchangerCertificate().certificatePem, FakeExchangerCertificate().keyPem);
+      os::TlsContext::Server(FakeExchangerCertificate().certificatePem, FakeExchangerCertificate().keyPem);
   return context;
 }
 

@@ -22,7 +22,7 @@ TestCertificate MakeSelfSignedCertificate(const std::vector<std::string>& names)
 
 // A server context for the fake exchangers with a certificate for the
 // loopback addresses they use; made once per test program.
-std::shared_ptr<const net::TlsContext> FakeExchangerTls();
+std::shared_ptr<const os::TlsContext> FakeExchangerTls();
 // That certificate, for a client that should trust it.
 const TestCertificate& FakeExchangerCertificate();
 

@@ -1,0 +1,29 @@
+// What the program itself says to the user outside the SMTP dialog and the
+// settings boxes: the headless lines on standard error and the reasons it
+// cannot listen, spelled as the user sees them.
+#pragma once
+
+namespace app_text {
+
+inline constexpr char kNoDisplay[] = "No display found: Postwick runs headless.";
+
+// Headless stand-ins for the windows: one line each on standard error.
+inline constexpr char kHeadlessOpen[] = "Open: running headless, there is no window to show.";
+inline constexpr char kHeadlessSendErrorsWarning[] =
+    "Warning: many sending errors one after another; outgoing port 25 may be blocked.";
+inline constexpr char kHeadlessDnsWarning[] = "Warning: no DNS server is known; messages cannot be relayed.";
+
+// With --verbose, on a desktop too: this, then how the copy went
+// ("ann@a.test via mx.a.test: TLS (TLSv1.3, certificate verified)").
+inline constexpr char kDeliveredCopy[] = "Delivered: ";
+
+// The listener could not bind a port below 1024 for want of privileges.
+// %1: the port; %2: the settings file.
+inline constexpr char kPrivilegedPort[] =
+    "Could not listen on port %1: ports below 1024 need privileges on this system. "
+    "Give the program the capability to bind low ports (setcap cap_net_bind_service), "
+    "or choose a port above 1023 in %2 (USERPORT=1 and PORT=2525, for example).";
+// Follows the listener's own failure text. %1: the port.
+inline constexpr char kOnPort[] = " (port %1)";
+
+}  // namespace app_text

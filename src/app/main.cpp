@@ -1,0 +1,96 @@
+// Entry point: module initialisation (log, product information), the
+// single-instance rule with the "open" and "close" arguments, then the
+// controller on a desktop or, without a display, headless.
+#include <QApplication>
+#include <chrono>
+#include <clocale>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/AppTexts.h"
+#include "app/DummyForm.h"
+#include "app/ExitSignals.h"
+#include "app/HeadlessReporter.h"
+#include "app/InstanceChannel.h"
+#include "app/UserMessages.h"
+#include "core/AppPaths.h"
+#include "core/CommandLine.h"
+#include "core/ProductInfoFile.h"
+#include "log/OperationLog.h"
+
+namespace {
+
+// How long "close" waits after asking the running instance to exit.
+constexpr auto kCloseWait = std::chrono::milliseconds(8000);
+
+// Runs the controller until it exits; the exit code of the program.
+int RunController(TDummyForm& controller, QApplication& app, InstanceChannel& channel, bool verbose) {
+  QObject::connect(&channel, &InstanceChannel::restoreRequested, &controller, &TDummyForm::BringToFront);
+  QObject::connect(&channel, &InstanceChannel::closeRequested, &controller, &TDummyForm::RequestExit);
+  QObject::connect(&channel, &InstanceChannel::openRequested, &controller, &TDummyForm::RequestOpen);
+  ExitSignals exitSignals;
+  QObject::connect(&exitSignals, &ExitSignals::exitRequested, &controller, &TDummyForm::RequestExit);
+  if (controller.Headless()) ReportOnStandardError(controller);
+  if (verbose) ReportDeliveredCopies(controller);
+  return controller.FormCreate() ? app.exec() : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  CommandLine commandLine = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  if (!commandLine.headless && !DisplayAvailable()) {
+    std::fprintf(stderr, "%s\n", app_text::kNoDisplay);
+    commandLine.headless = true;
+  }
+
+  // Module initialisation, before any window exists.
+  const AppPaths paths(AppPaths::CurrentExecutablePath(), commandLine.dataDir);
+  TOperationLog log;
+  log.Load(paths.LogFile());
+  TDummyForm::Environment env;
+  env.paths = paths;
+  env.headless = commandLine.headless;
+  env.product = LoadProductInfo(paths.ProductInfoFile());
+
+  // Actions need a GUI application; a headless run gets one on the
+  // offscreen platform, so the controller is the same in both.
+  if (env.headless) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  app.setQuitOnLastWindowClosed(false);
+  QCoreApplication::setApplicationName(QString::fromLocal8Bit(env.product.ProductName.c_str()));
+  UserMessages::SetHeadless(env.headless);
+
+  InstanceChannel channel(QString::fromLocal8Bit(paths.FilesFolder().c_str()));
+  const bool anotherRuns = channel.AnotherInstanceRuns();
+  switch (StartStepFor(commandLine.command, anotherRuns)) {
+    case StartStep::Close:
+      if (anotherRuns) channel.Send(kCloseMessage);
+      std::this_thread::sleep_for(kCloseWait);
+      return 0;
+    case StartStep::HandOverOpen:
+      channel.Send(kOpenMessage);
+      return 0;
+    case StartStep::HandOverRestore:
+      channel.Send(kRestoreMessage);
+      return 0;
+    case StartStep::RunAndOpen:
+      env.openAtStart = true;
+      break;
+    case StartStep::Run:
+      break;
+  }
+  channel.Listen();
+
+  int exitCode = 0;
+  {
+    TDummyForm controller(std::move(env), log);
+    exitCode = RunController(controller, app, channel, commandLine.verbose);
+  }
+  // Module finalisation: the log back to its file if it changed.
+  log.SaveIfDirty(paths.LogFile());
+  return exitCode;
+}

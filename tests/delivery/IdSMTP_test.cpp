@@ -1,0 +1,436 @@
+// The outbound client against the fake exchanger over loopback: the dialog,
+// the replies it accepts and refuses, and every way a connection can fail.
+#include "delivery/IdSMTP.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include "platform/Failure.h"
+#include "platform/TcpListener.h"
+#include "support/FakeSmtpServer.h"
+#include "support/Timing.h"
+
+using namespace std::chrono_literals;
+using testing_support::BacklogFullListener;
+using testing_support::Eventually;
+using testing_support::FakeSmtpRule;
+using testing_support::FakeSmtpScript;
+using testing_support::FakeSmtpServer;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+TIdMessage Message(const std::string& to = "rcpt@y.test") {
+  TIdMessage m;
+  m.Headers.Lines = {"Message-ID: <1@x.test>", "Subject: Test"};
+  m.From.Address = "sender@x.test";
+  m.Recipients.Add().Address = to;
+  m.Subject = "Test";
+  m.Date = EncodeDateTime({2004, 12, 7, 10, 1, 2, 0});
+  m.Body = {"Hello"};
+  return m;
+}
+
+void Aim(TIdSMTP& smtp, const FakeSmtpServer& fake, int readTimeout = 5000) {
+  smtp.Host = fake.Ip();
+  smtp.Port = fake.Port();
+  smtp.ReadTimeout = readTimeout;
+  smtp.HeloName = "me.test";
+  smtp.Writer.Charset = HeaderCharset::Latin1;
+}
+
+// The text of the failure a call raises, or "<none>".
+template <typename F>
+std::string FailureOf(F&& call) {
+  try {
+    call();
+  } catch (const EFailure& failure) {
+    return failure.what();
+  }
+  return "<none>";
+}
+
+// The commands of the fake's only session, once that session is over.
+Lines Transcript(const FakeSmtpServer& fake) {
+  EXPECT_TRUE(Eventually([&] { return fake.EndedSessionCount() == fake.SessionCount(); }));
+  const auto sessions = fake.Sessions();
+  EXPECT_EQ(sessions.size(), 1u);
+  return sessions.empty() ? Lines{} : sessions.back().commands;
+}
+
+std::string Show(const Lines& lines) {
+  std::string out;
+  for (const auto& line : lines) out += "[" + line + "] ";
+  return out;
+}
+
+// The lines of a message text as the writer produces it.
+Lines TextLines(const MessageWriter& writer, const TIdMessage& message) {
+  std::string text;
+  writer.WriteText(message, [&](std::string_view bytes) { text += bytes; });
+  Lines lines;
+  for (std::size_t start = 0, end; start < text.size(); start = end + 2) {
+    end = text.find("\r\n", start);
+    lines.push_back(text.substr(start, end - start));
+  }
+  return lines;
+}
+
+}  // namespace
+
+TEST(IdSMTP, OneTransactionForEveryRecipientList) {
+  FakeSmtpServer fake;
+  TIdSMTP smtp;
+  Aim(smtp, fake);
+  TIdMessage message = Message("to@y.test");
+  message.CCList.Add().Address = "cc@y.test";
+  message.BccList.Add().Address = "bcc@y.test";
+  message.Headers.Lines.push_back("Bcc: bcc@y.test");
+
+  smtp.Connect(2000);
+  EXPECT_TRUE(smtp.Connected());
+  smtp.Send(message);
+  EXPECT_EQ(smtp.LastReplyCode(), 250);
+  EXPECT_EQ(smtp.LastReplyText(), Lines{"OK queued"});
+  EXPECT_FALSE(smtp.ClosedGracefully());
+  smtp.Disconnect();
+  EXPECT_FALSE(smtp.Connected());
+  EXPECT_TRUE(smtp.ClosedGracefully());
+
+  const Lines expected = {"EHLO me.test",
+                          "RSET",
+                          "MAIL FROM:<sender@x.test>",
+                          "RCPT TO:<to@y.test>",
+                          "RCPT TO:<cc@y.test>",
+                          "RCPT TO:<bcc@y.test>",
+                          "DATA",
+                          ".",
+                          "QUIT"};
+  EXPECT_EQ(Transcript(fake), expected);
+  const auto messages = fake.Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].mailFrom, "sender@x.test");
+  EXPECT_EQ(messages[0].rcptTo, (Lines{"to@y.test", "cc@y.test", "bcc@y.test"}));
+  EXPECT_EQ(messages[0].lines, TextLines(smtp.Writer, message));
+  for (const auto& line : messages[0].HeaderLines()) EXPECT_NE(line.rfind("Bcc:", 0), 0u) << line;
+}
+
+TEST(IdSMTP, GreetingAndIntroduction) {
+  const struct {
+    const char* name;
+    std::vector<FakeSmtpRule> rules;
+    bool useEhlo;
+    std::string failure;  // "<none>" for success
+    Lines commands;
+    Lines lastText;
+    Lines authSchemes;
+  } cases[] = {
+      {"EHLO refused with 502: HELO",
+       {FakeSmtpRule::Answer("EHLO", {"502 Not implemented"})},
+       true,
+       "<none>",
+       {"EHLO me.test", "HELO me.test", "QUIT"},
+       {"fake.test"},
+       {}},
+      {"multi-line EHLO reply is one reply",
+       {FakeSmtpRule::Answer(
+           "EHLO", {"250-fake.test hello", "250-AUTH LOGIN PLAIN", "250-AUTH=CRAM-MD5", "250 SIZE 1000"})},
+       true,
+       "<none>",
+       {"EHLO me.test", "QUIT"},
+       {"fake.test hello", "AUTH LOGIN PLAIN", "AUTH=CRAM-MD5", "SIZE 1000"},
+       {"LOGIN", "PLAIN", "CRAM-MD5"}},
+      {"reply lines trimmed, blank lines skipped",
+       {FakeSmtpRule::Answer("EHLO", {"", "  250-first \t", "", "250 last  "})},
+       true,
+       "<none>",
+       {"EHLO me.test", "QUIT"},
+       {"first", "last"},
+       {}},
+      {"a line shorter than four ends a multi-line reply",
+       {FakeSmtpRule::Answer("EHLO", {"250-first", "250"})},
+       true,
+       "<none>",
+       {"EHLO me.test", "QUIT"},
+       {"first", ""},
+       {}},
+      {"HELO only when EHLO is off", {}, false, "<none>", {"HELO me.test", "QUIT"}, {"fake.test"}, {}},
+      {"HELO refused after EHLO refused",
+       {FakeSmtpRule::Answer("EHLO", {"500 What?"}), FakeSmtpRule::Answer("HELO", {"501 Bad name"})},
+       true,
+       "Bad name\r\n",
+       {"EHLO me.test", "HELO me.test", "QUIT"},
+       {"Bad name"},
+       {}},
+      {"greeting 554: QUIT and the closed mark",
+       {FakeSmtpRule::Answer("CONNECT", {"554 No service here"})},
+       true,
+       "No service here\r\n",
+       {"QUIT"},
+       {"No service here"},
+       {}},
+      {"multi-line greeting refusal",
+       {FakeSmtpRule::Answer("CONNECT", {"554-No service", "554 for you"})},
+       true,
+       "No service\r\nfor you\r\n",
+       {"QUIT"},
+       {"No service", "for you"},
+       {}},
+      {"closed before the greeting",
+       {FakeSmtpRule::CloseOn("CONNECT")},
+       true,
+       "Connection Closed Gracefully.",
+       {},
+       {},
+       {}},
+      {"closed after EHLO",
+       {FakeSmtpRule::CloseOn("EHLO")},
+       true,
+       "Connection Closed Gracefully.",
+       {"EHLO me.test"},
+       {},
+       {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSmtpServer fake("127.0.0.1", {c.rules});
+    TIdSMTP smtp;
+    Aim(smtp, fake);
+    smtp.UseEhlo = c.useEhlo;
+    smtp.AuthSchemes = {"stale"};
+    EXPECT_EQ(FailureOf([&] { smtp.Connect(2000); }), c.failure);
+    const bool succeeded = c.failure == "<none>";
+    EXPECT_EQ(smtp.Connected(), succeeded);
+    EXPECT_EQ(smtp.ClosedGracefully(), !succeeded);
+    if (!c.lastText.empty()) {
+      EXPECT_EQ(smtp.LastReplyText(), c.lastText);
+    }
+    if (succeeded) {
+      EXPECT_EQ(smtp.AuthSchemes, c.authSchemes);
+    }
+    smtp.Disconnect();
+    const Lines commands = Transcript(fake);
+    EXPECT_EQ(commands, c.commands) << Show(commands);
+  }
+}
+
+TEST(IdSMTP, RepliesDuringTheTransaction) {
+  const struct {
+    const char* name;
+    FakeSmtpRule rule;
+    std::string failure;
+    int lastCode;
+    Lines commands;  // after EHLO, before QUIT
+  } cases[] = {
+      {"RCPT 251 accepted",
+       FakeSmtpRule::Answer("RCPT", {"251 User not local; will forward"}),
+       "<none>",
+       250,
+       {"RSET", "MAIL FROM:<sender@x.test>", "RCPT TO:<rcpt@y.test>", "DATA", "."}},
+      {"RSET refused is no failure",
+       FakeSmtpRule::Answer("RSET", {"502 No"}),
+       "<none>",
+       250,
+       {"RSET", "MAIL FROM:<sender@x.test>", "RCPT TO:<rcpt@y.test>", "DATA", "."}},
+      {"RCPT 550 for this address",
+       FakeSmtpRule::Answer("RCPT", {"550 No such user here"}, "rcpt@y.test"),
+       "No such user here\r\n",
+       550,
+       {"RSET", "MAIL FROM:<sender@x.test>", "RCPT TO:<rcpt@y.test>"}},
+      {"RCPT 550 on several lines",
+       FakeSmtpRule::Answer("RCPT", {"550-5.1.1 Unknown user", "550 5.1.1 See the docs"}),
+       "5.1.1 Unknown user\r\n5.1.1 See the docs\r\n",
+       550,
+       {"RSET", "MAIL FROM:<sender@x.test>", "RCPT TO:<rcpt@y.test>"}},
+      {"MAIL refused",
+       FakeSmtpRule::Answer("MAIL", {"553 Sender rejected"}),
+       "Sender rejected\r\n",
+       553,
+       {"RSET", "MAIL FROM:<sender@x.test>"}},
+      {"DATA refused",
+       FakeSmtpRule::Answer("DATA", {"554 No valid recipients"}),
+       "No valid recipients\r\n",
+       554,
+       {"RSET", "MAIL FROM:<sender@x.test>", "RCPT TO:<rcpt@y.test>", "DATA"}},
+      {"text refused",
+       FakeSmtpRule::Answer(".", {"552 Too much mail"}),
+       "Too much mail\r\n",
+       552,
+       {"RSET", "MAIL FROM:<sender@x.test>", "RCPT TO:<rcpt@y.test>", "DATA", "."}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSmtpServer fake("127.0.0.1", {{c.rule}});
+    TIdSMTP smtp;
+    Aim(smtp, fake);
+    smtp.Connect(2000);
+    TIdMessage message = Message();
+    EXPECT_EQ(FailureOf([&] { smtp.Send(message); }), c.failure);
+    EXPECT_EQ(smtp.LastReplyCode(), c.lastCode);
+    EXPECT_TRUE(smtp.Connected());
+    EXPECT_FALSE(smtp.ClosedGracefully());
+    smtp.Disconnect();
+    Lines expected = {"EHLO me.test"};
+    expected.insert(expected.end(), c.commands.begin(), c.commands.end());
+    expected.push_back("QUIT");
+    const Lines commands = Transcript(fake);
+    EXPECT_EQ(commands, expected) << Show(commands);
+    EXPECT_EQ(fake.MessageCount(), c.failure == "<none>" ? 1 : 0);
+  }
+}
+
+TEST(IdSMTP, ConnectionLostDuringTheTransaction) {
+  const struct {
+    const char* name;
+    FakeSmtpRule rule;
+    std::string failure;
+    bool closedMark;
+  } cases[] = {
+      {"remote close", FakeSmtpRule::CloseOn("MAIL"), "Connection Closed Gracefully.", true},
+      {"no reply to the text", FakeSmtpRule::SilentOn("."), "Read Timeout", false},
+      {"no reply to RCPT", FakeSmtpRule::SilentOn("RCPT"), "Read Timeout", false},
+      {"reply line too long", FakeSmtpRule::Answer("RSET", {"250 " + std::string(20000, 'x')}),
+       "Max line length exceeded.", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSmtpServer fake("127.0.0.1", {{c.rule}});
+    TIdSMTP smtp;
+    Aim(smtp, fake, 300);
+    smtp.Connect(2000);
+    TIdMessage message = Message();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(FailureOf([&] { smtp.Send(message); }), c.failure);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, 3s);
+    if (c.failure == "Read Timeout") {
+      EXPECT_GE(took, 250ms);
+    }
+    EXPECT_EQ(smtp.ClosedGracefully(), c.closedMark);
+    EXPECT_EQ(smtp.Connected(), !c.closedMark);
+    smtp.Disconnect();
+    EXPECT_TRUE(smtp.ClosedGracefully());
+  }
+}
+
+TEST(IdSMTP, ExchangerClosingRightAfterTakingTheTextStillDelivers) {
+  FakeSmtpServer fake("127.0.0.1", {{FakeSmtpRule::AnswerThenClose(".", {"250 Taken, bye"})}});
+  TIdSMTP smtp;
+  Aim(smtp, fake);
+  smtp.Connect(2000);
+  TIdMessage message = Message();
+  smtp.Send(message);
+  EXPECT_EQ(smtp.LastReplyText(), Lines{"Taken, bye"});
+  smtp.Disconnect();  // whether QUIT still goes out or not, nothing fails
+  EXPECT_TRUE(smtp.ClosedGracefully());
+  EXPECT_EQ(fake.MessageCount(), 1);
+}
+
+TEST(IdSMTP, ConnectFailuresSetTheClosedMarkAndKeepTheLastReply) {
+  FakeSmtpServer refusing("127.0.0.1", {{FakeSmtpRule::Answer("RCPT", {"550 No such user"})}});
+  TIdSMTP smtp;
+  Aim(smtp, refusing);
+  smtp.Connect(2000);
+  TIdMessage message = Message();
+  EXPECT_EQ(FailureOf([&] { smtp.Send(message); }), "No such user\r\n");
+  smtp.Disconnect();
+
+  // Nothing listens on a port just given back.
+  uint16_t closedPort;
+  {
+    os::TcpListener listener;
+    listener.Listen("127.0.0.1", 0, 1);
+    closedPort = listener.Port();
+  }
+  smtp.Port = closedPort;
+  EXPECT_THROW(smtp.Connect(2000), ESocketError);
+  EXPECT_TRUE(smtp.ClosedGracefully());
+  EXPECT_FALSE(smtp.Connected());
+  EXPECT_EQ(smtp.LastReplyCode(), 550);
+  EXPECT_EQ(smtp.LastReplyText(), Lines{"No such user"});
+
+  BacklogFullListener full;
+  smtp.Port = full.Port();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(FailureOf([&] { smtp.Connect(300); }), "Connect timed out.");
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, 250ms);
+  EXPECT_LT(took, 2s);
+  EXPECT_TRUE(smtp.ClosedGracefully());
+  EXPECT_FALSE(smtp.Connected());
+  EXPECT_EQ(smtp.LastReplyCode(), 550);
+}
+
+TEST(IdSMTP, OneClientServesSuccessiveHostsByNameOrAddress) {
+  FakeSmtpServer first("127.0.0.2", {{FakeSmtpRule::Answer("CONNECT", {"421 Busy"})}});
+  FakeSmtpServer second("127.0.0.1");
+  TIdSMTP smtp;
+  Aim(smtp, first);
+  EXPECT_EQ(FailureOf([&] { smtp.Connect(2000); }), "Busy\r\n");
+  Aim(smtp, second);
+  smtp.Host = "localhost";
+  smtp.Connect(2000);
+  EXPECT_FALSE(smtp.ClosedGracefully());
+  TIdMessage message = Message();
+  smtp.Send(message);
+  smtp.Disconnect();
+  EXPECT_EQ(second.MessageCount(), 1);
+}
+
+TEST(IdSMTP, BodyLinesAreDotStuffedAndLargeTextsArriveWhole) {
+  FakeSmtpServer fake;
+  TIdSMTP smtp;
+  Aim(smtp, fake);
+  TIdMessage small = Message();
+  small.Body = {".", ".x", "..", "x.", "", "end"};
+  TIdMessage large = Message();
+  large.Body.clear();
+  for (int i = 0; i < 30000; ++i)
+    large.Body.push_back((i % 7 ? "line " : ".dot ") + std::to_string(i) + std::string(60, '-'));
+
+  smtp.Connect(2000);
+  smtp.Send(small);
+  smtp.Send(large);
+  smtp.Disconnect();
+  const auto messages = fake.Messages();
+  ASSERT_EQ(messages.size(), 2u);
+  const Lines wire = messages[0].wireLines;
+  EXPECT_EQ(Lines(wire.end() - 6, wire.end()), (Lines{"..", "..x", "...", "x.", "", "end"}));
+  EXPECT_EQ(messages[0].BodyLines(), small.Body);
+  EXPECT_EQ(messages[1].BodyLines(), large.Body);
+}
+
+// A relayed message costs several round trips; none of them may wait for a
+// delayed acknowledgement.
+TEST(IdSMTP, TwoHundredMessagesOverLoopbackTakeWellUnderASecond) {
+  FakeSmtpServer fake("127.0.0.1", {{}, {}, false});
+  TIdSMTP smtp;
+  Aim(smtp, fake);
+  TIdMessage message = Message();
+  for (int i = 0; i < 40; ++i) message.Body.push_back("A typical line of body text, " + std::to_string(i));
+
+  auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 200; ++i) {
+    smtp.Connect(2000);
+    smtp.Send(message);
+    smtp.Disconnect();
+  }
+  const auto perConnection = std::chrono::steady_clock::now() - start;
+  start = std::chrono::steady_clock::now();
+  smtp.Connect(2000);
+  for (int i = 0; i < 200; ++i) smtp.Send(message);
+  smtp.Disconnect();
+  const auto oneConnection = std::chrono::steady_clock::now() - start;
+
+  EXPECT_TRUE(Eventually([&] { return fake.MessageCount() == 400; }));
+  const auto ms = [](auto d) { return std::chrono::duration_cast<std::chrono::milliseconds>(d).count(); };
+  std::printf("200 messages, a connection each: %lld ms; 200 messages on one connection: %lld ms\n",
+              static_cast<long long>(ms(perConnection)), static_cast<long long>(ms(oneConnection)));
+  RecordProperty("per_connection_ms", static_cast<int>(ms(perConnection)));
+  RecordProperty("one_connection_ms", static_cast<int>(ms(oneConnection)));
+  // A 40 ms stall per message would take 8 s; the bound leaves room for slow CI.
+  EXPECT_LT(perConnection, 3s);
+  EXPECT_LT(oneConnection, 3s);
+}
