@@ -11,7 +11,14 @@ TMySMTPThread::TMySMTPThread(std::unique_ptr<os::TcpStream> connection,
   ++counters_->ActiveThreadCount;
 }
 
-TMySMTPThread::~TMySMTPThread() { --counters_->ActiveThreadCount; }
+TMySMTPThread::~TMySMTPThread() {
+  // The clients go first: freeing a TLS session still calls into OpenSSL,
+  // and once the count reaches zero the program may exit and OpenSSL's
+  // cleanup at exit may run.
+  smtp_.reset();
+  resolver_.reset();
+  --counters_->ActiveThreadCount;
+}
 
 void TMySMTPThread::CloseClientSockets() {
   try {
