@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   settings.OnReceiveMessage = [](SmtpConnectionThread&, TIdMessage& msg, TIdEMailAddressList& rcpt,
                                  std::string& customError) {
     if (rcpt.Count() == 0) std::abort();  // DATA is only served with recipients
-    if (msg.Body.size() == 1 && msg.Body[0] == "refuse") customError = "550 Invalid recipient: x@y";
+    if (msg.Body == std::vector<std::string>{"refuse"}) customError = "550 Invalid recipient: x@y";
   };
   SmtpServerDialog dialog(thread, io, settings);
   try {

@@ -8,17 +8,19 @@
 #include <QSystemTrayIcon>
 #include <QUrl>
 #include <QWidget>
+#include <cstdio>
 
 #include "app/AppIcons.h"
 #include "app/AppTexts.h"
 #include "app/HelpFile.h"
 #include "app/UserMessages.h"
 #include "core/DnsServerChoice.h"
+#include "core/MailAccountSource.h"
 #include "core/Settings.h"
 #include "delivery/SystemDnsServer.h"
 #include "intake/LocalServer.h"
 #include "log/OperationLog.h"
-#include "platform/AccountStore.h"
+#include "log/ProblemWarnings.h"
 
 namespace {
 
@@ -62,12 +64,20 @@ TDummyForm::TDummyForm(Environment environment, TOperationLog& log, QObject* par
   if (!env_.headless) CreateTray();
 
   relay_.SetDnsWarningHook([this](int tag) { ArmDnsWarningTimer(tag); });
+  relay_.SetPartialDeliveryHook([this](const DeliveryReport& report) {
+    const PartialDeliveryNote note = MakePartialDeliveryNote(report.subject, report.delivered, report.failed);
+    QMetaObject::invokeMethod(
+        this,
+        [this, title = Text(note.title), text = Text(note.text)] { emit partialDeliveryNoted(title, text); },
+        Qt::QueuedConnection);
+  });
   log_.SetSendErrorsHook([this] { ScheduleSendErrorsWarning(); });
 }
 
 TDummyForm::~TDummyForm() {
   log_.SetSendErrorsHook(nullptr);
   relay_.SetDnsWarningHook(nullptr);
+  relay_.SetPartialDeliveryHook(nullptr);
   if (!closing_) FormClose();
 }
 
@@ -188,17 +198,28 @@ void TDummyForm::StartTimers() {
 }
 
 void TDummyForm::ReportListenFailure(const std::exception& failure) {
-  // The port-in-use dialog takes over here once it exists; until then say
-  // plainly why the relay cannot listen.
+  // Say plainly why the relay cannot listen: the error line when headless;
+  // on a desktop the port-in-use dialog follows, and the line goes to
+  // standard error for whoever started the program from a terminal.
   const int port = PortNumber(listenPort_);
   QString text;
   if (const auto* bindError = dynamic_cast<const EBindError*>(&failure);
       bindError && bindError->Code() == EACCES) {
-    text = QString::fromLatin1(app_text::kPrivilegedPort).arg(port).arg(Text(env_.paths.SettingsFile()));
+    if (env_.paths.FileLayout() == AppPaths::Layout::Installed) {
+      text = QString::fromLatin1(app_text::kPrivilegedPortInstalled)
+                 .arg(port)
+                 .arg(Text(env_.paths.ExecutablePath()), Text(env_.paths.SettingsFile()));
+    } else {
+      text = QString::fromLatin1(app_text::kPrivilegedPort).arg(port).arg(Text(env_.paths.SettingsFile()));
+    }
   } else {
     text = Text(failure.what()) + QString::fromLatin1(app_text::kOnPort).arg(port);
   }
-  UserMessages::Error(text);
+  if (env_.headless) {
+    UserMessages::Error(text);
+  } else {
+    std::fprintf(stderr, "Error: %s\n", text.toLocal8Bit().constData());
+  }
 }
 
 void TDummyForm::OpenAtStartTimerFired() {
@@ -272,10 +293,12 @@ void TDummyForm::SaveDNS(const std::string& server) {
 
 void TDummyForm::SavePort(const std::string& port, bool localOnly) {
   const SettingsState before = Settings();
-  os::AccountStore accounts(env_.paths.AccountStoreFile());
   const PortStoreResult stored =
-      StorePortSetting(env_.paths.SettingsFile(), listenPort_, port, localOnly, &accounts);
+      StorePortSetting(env_.paths.SettingsFile(), listenPort_, port, localOnly, nullptr);
   listenPort_ = stored.ListenPort;
+  // The accounts of every mail program pointed at the relay follow the port.
+  if (stored.PortChanged)
+    ::UpdateAccountPorts(UserMailAccountSources(env_.paths.AccountStoreFile()), listenPort_);
   relay_.SetLocalOnly(stored.LocalOnly);
   EmitIfChanged(before);
   for (const std::string& message : stored.Messages) UserMessages::Information(Text(message));

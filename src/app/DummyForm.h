@@ -103,6 +103,9 @@ class TDummyForm : public QObject {
   // Brings the application's most recently active window to the front.
   void BringToFront();
 
+  // The tray icon; null when headless.
+  QSystemTrayIcon* TrayIcon() const { return trayIcon_.get(); }
+
   const ProductInfo& Product() const { return env_.product; }
   const AppPaths& Paths() const { return env_.paths; }
   bool Headless() const { return env_.headless; }
@@ -119,6 +122,8 @@ class TDummyForm : public QObject {
   void sendErrorsWarningRequested();
   void dnsWarningRequested();
   void dnsWarningCloseRequested();
+  // A message reached some of its recipients but not all.
+  void partialDeliveryNoted(const QString& title, const QString& text);
   // Exit has completed: the listener is down and the log saved.
   void closed();
 

@@ -1,10 +1,38 @@
 // Without a display there are no windows: what the controller asks them to
-// show goes to standard error as one line each instead. The windows connect
-// to the same signals when the program runs on a desktop.
+// show goes to standard error as one line each instead, in the windows' own
+// words and under their rules (the DNS warning at most every 7 seconds). The
+// windows connect to the same signals when the program runs on a desktop.
 #pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "log/ProblemWarnings.h"
 
 class TDummyForm;
 
+class HeadlessReporter {
+ public:
+  HeadlessReporter(std::string productName, std::FILE* out, DnsWarningGate::Clock clock = {});
+
+  // "Open" says so, so that an open request visibly reached this instance.
+  void ShowOpen();
+  // "Warning: " and the warning's text.
+  void ShowSendErrorsWarning();
+  void ShowDnsWarning();
+  // "Warning: " and the note's title and text.
+  void ShowPartialDelivery(const std::string& title, const std::string& text);
+
+ private:
+  void Print(const std::string& line);
+
+  std::string productName_;
+  std::FILE* out_;
+  DnsWarningGate dnsGate_;
+};
+
+// Connects a reporter on standard error to the controller's requests; it
+// lives as long as the controller.
 void ReportOnStandardError(TDummyForm& controller);
 
 // For --verbose, with or without a display: one line on standard error for

@@ -1,15 +1,16 @@
 #include "app/UserMessages.h"
 
-#include <cstdio>
-
 #include <QMessageBox>
+#include <cstdio>
 
 namespace {
 
 bool headless = false;
 UserMessages::Recorder recorder;
 
-const char* Caption(UserMessages::Kind kind) {
+}  // namespace
+
+const char* UserMessages::Caption(Kind kind) {
   switch (kind) {
     case UserMessages::Kind::Information:
       return "Information";
@@ -21,16 +22,18 @@ const char* Caption(UserMessages::Kind kind) {
   return "";
 }
 
+namespace {
+
 bool Present(UserMessages::Kind kind, const QString& text, QWidget* parent) {
   if (recorder) return recorder(kind, text);
   if (headless) {
     QString line = text;
     line.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace('\n', ' ').replace('\r', ' ');
-    std::fprintf(stderr, "%s: %s\n", Caption(kind), line.toLocal8Bit().constData());
+    std::fprintf(stderr, "%s: %s\n", UserMessages::Caption(kind), line.toLocal8Bit().constData());
     std::fflush(stderr);
     return true;
   }
-  const QString caption = QString::fromLatin1(Caption(kind));
+  const QString caption = QString::fromLatin1(UserMessages::Caption(kind));
   switch (kind) {
     case UserMessages::Kind::Information:
       QMessageBox::information(parent, caption, text);
@@ -50,6 +53,16 @@ bool Present(UserMessages::Kind kind, const QString& text, QWidget* parent) {
 void UserMessages::SetHeadless(bool value) { headless = value; }
 bool UserMessages::Headless() { return headless; }
 void UserMessages::SetRecorder(Recorder value) { recorder = std::move(value); }
-void UserMessages::Information(const QString& text, QWidget* parent) { Present(Kind::Information, text, parent); }
+void UserMessages::Information(const QString& text, QWidget* parent) {
+  Present(Kind::Information, text, parent);
+}
 void UserMessages::Error(const QString& text, QWidget* parent) { Present(Kind::Error, text, parent); }
-bool UserMessages::Confirm(const QString& text, QWidget* parent) { return Present(Kind::Confirm, text, parent); }
+bool UserMessages::Confirm(const QString& text, QWidget* parent) {
+  return Present(Kind::Confirm, text, parent);
+}
+
+UserMessages::ScopedResponder::ScopedResponder(Recorder responder) : previous_(std::move(recorder)) {
+  recorder = std::move(responder);
+}
+
+UserMessages::ScopedResponder::~ScopedResponder() { recorder = std::move(previous_); }

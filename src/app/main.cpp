@@ -1,10 +1,13 @@
-// Entry point: module initialisation (log, product information), the
+// Entry point: the options that print or change a file and end (help,
+// version, autostart), module initialisation (log, product information), the
 // single-instance rule with the "open" and "close" arguments, then the
 // controller on a desktop or, without a display, headless.
 #include <QApplication>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
+#include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,22 +22,34 @@
 #include "core/CommandLine.h"
 #include "core/ProductInfoFile.h"
 #include "log/OperationLog.h"
+#include "ui/DesktopWindows.h"
 
 namespace {
 
 // How long "close" waits after asking the running instance to exit.
 constexpr auto kCloseWait = std::chrono::milliseconds(8000);
 
-// Runs the controller until it exits; the exit code of the program.
-int RunController(TDummyForm& controller, QApplication& app, InstanceChannel& channel, bool verbose) {
+// Runs the controller until it exits, with the windows on a desktop and the
+// headless reporter without one; the exit code of the program.
+int RunController(TDummyForm& controller, TOperationLog& log, QApplication& app, InstanceChannel& channel,
+                  bool verbose) {
   QObject::connect(&channel, &InstanceChannel::restoreRequested, &controller, &TDummyForm::BringToFront);
   QObject::connect(&channel, &InstanceChannel::closeRequested, &controller, &TDummyForm::RequestExit);
   QObject::connect(&channel, &InstanceChannel::openRequested, &controller, &TDummyForm::RequestOpen);
   ExitSignals exitSignals;
   QObject::connect(&exitSignals, &ExitSignals::exitRequested, &controller, &TDummyForm::RequestExit);
-  if (controller.Headless()) ReportOnStandardError(controller);
+  std::unique_ptr<ui::DesktopWindows> windows;
+  if (controller.Headless()) {
+    ReportOnStandardError(controller);
+  } else {
+    windows = std::make_unique<ui::DesktopWindows>(controller, log);
+  }
   if (verbose) ReportDeliveredCopies(controller);
-  return controller.FormCreate() ? app.exec() : 1;
+  if (controller.FormCreate()) return app.exec();
+  // The port could not be taken: on a desktop the user chooses what to do
+  // about it; the program ends either way.
+  if (windows) windows->ShowPortInUse();
+  return 1;
 }
 
 }  // namespace
@@ -42,13 +57,18 @@ int RunController(TDummyForm& controller, QApplication& app, InstanceChannel& ch
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   CommandLine commandLine = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  const AppPaths paths = AppPaths::Locate(AppPaths::CurrentExecutablePath(), commandLine.dataDir);
+  if (const std::optional<int> exitCode = RunOneShotOption(commandLine, paths)) return *exitCode;
   if (!commandLine.headless && !DisplayAvailable()) {
     std::fprintf(stderr, "%s\n", app_text::kNoDisplay);
     commandLine.headless = true;
   }
 
-  // Module initialisation, before any window exists.
-  const AppPaths paths(AppPaths::CurrentExecutablePath(), commandLine.dataDir);
+  // Module initialisation, before any window exists. An installed
+  // program's user folders may not exist yet on a fresh account; without
+  // them the log and the settings could not be saved.
+  if (const std::string folder = paths.CreateUserFolders(); !folder.empty())
+    std::fprintf(stderr, app_text::kNoUserFolder, folder.c_str());
   TOperationLog log;
   log.Load(paths.LogFile());
   TDummyForm::Environment env;
@@ -88,7 +108,7 @@ int main(int argc, char** argv) {
   int exitCode = 0;
   {
     TDummyForm controller(std::move(env), log);
-    exitCode = RunController(controller, app, channel, commandLine.verbose);
+    exitCode = RunController(controller, log, app, channel, commandLine.verbose);
   }
   // Module finalisation: the log back to its file if it changed.
   log.SaveIfDirty(paths.LogFile());

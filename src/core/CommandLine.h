@@ -1,21 +1,42 @@
-// The program's command line and what a start does with it: run, or hand
-// the request to the instance that already runs and end.
+// The program's command line and what a start does with it: refuse it,
+// print or change a file and end, run, or hand the request to the instance
+// that already runs and end.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+class AppPaths;
+
 struct CommandLine {
-  bool headless = false;  // --headless
-  bool verbose = false;   // --verbose: a line on standard error per delivered copy
-  std::string dataDir;    // --data-dir DIR, else POSTWICK_DATA_DIR, else empty
+  bool headless = false;          // --headless
+  bool help = false;              // --help
+  bool verbose = false;           // --verbose: a line on standard error per delivered copy
+  bool version = false;           // --version
+  bool installAutostart = false;  // --install-autostart
+  bool removeAutostart = false;   // --remove-autostart
+  std::string dataDir;            // --data-dir DIR, else POSTWICK_DATA_DIR, else empty
   // The first argument that is no option: "open", "close" or anything else
   // (compared exactly, so "Open" is no command).
   std::string command;
+  std::string error;  // why the arguments were refused; empty when they were not
 };
 
-// args: the arguments after the program's name.
+// The exit code of a start whose arguments were refused.
+inline constexpr int kRefusedArgumentsExitCode = 2;
+
+// args: the arguments after the program's name. Options are the arguments
+// that begin with a dash; any the program does not know is refused, so a
+// mistyped option never starts a relay. Plain arguments after the first are
+// ignored.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// For arguments that were refused or that only print or change a file
+// (--help, --version, the autostart options): says why or does it, and
+// gives the program's exit code. Nothing when the relay is to start. Runs
+// before anything could reach a running instance.
+std::optional<int> RunOneShotOption(const CommandLine& line, const AppPaths& paths);
 
 // True when a window system can be reached (a Qt platform is named, or an
 // X11 or Wayland display is set).

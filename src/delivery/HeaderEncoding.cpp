@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/AsciiText.h"
+
 namespace {
 
 constexpr std::size_t kMaxEncodedWord = 75;  // RFC 2047 limit, delimiters included
@@ -12,17 +14,48 @@ bool IsPlain(unsigned char c) { return (c >= 0x20 && c <= 0x7E) || c == '\t'; }
 
 bool IsShiftJisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
-// Length of the character starting at text[i] in the given charset.
-std::size_t CharLength(std::string_view text, std::size_t i, HeaderCharset charset) {
+// How a charset's text is split into characters and carried in encoded words.
+enum class Form {
+  SingleByte,  // ISO-8859-x, windows-125x and others: one byte a character, Q encoding
+  DoubleByte,  // GB2312, Big5, EUC-KR: a lead byte from 0x81 starts a pair, B encoding
+  ShiftJis,    // Shift-JIS text sent as ISO-2022-JP, B encoding
+  Utf8,        // UTF-8: Q for mostly Latin text, B for others
+};
+
+Form FormOf(std::string_view charset) {
+  if (ascii::EqualNoCase(charset, "ISO-2022-JP")) return Form::ShiftJis;
+  if (ascii::EqualNoCase(charset, "GB2312") || ascii::EqualNoCase(charset, "Big5") ||
+      ascii::EqualNoCase(charset, "EUC-KR"))
+    return Form::DoubleByte;
+  if (ascii::EqualNoCase(charset, "UTF-8")) return Form::Utf8;
+  return Form::SingleByte;
+}
+
+// Length of the UTF-8 character starting with a lead byte; 1 for a stray
+// byte, so broken text is still split somewhere.
+std::size_t Utf8Length(std::string_view text, std::size_t i) {
+  const auto c = static_cast<unsigned char>(text[i]);
+  std::size_t length = c >= 0xF0 && c <= 0xF7 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+  if (c >= 0xF8) length = 1;
+  std::size_t end = i + 1;
+  while (end < text.size() && end < i + length && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+    ++end;
+  return end - i;
+}
+
+// Length of the character starting at text[i].
+std::size_t CharLength(std::string_view text, std::size_t i, Form form) {
   const auto c = static_cast<unsigned char>(text[i]);
   bool doubleByte = false;
-  switch (charset) {
-    case HeaderCharset::Latin1:
+  switch (form) {
+    case Form::SingleByte:
       break;
-    case HeaderCharset::Iso2022Jp:
+    case Form::Utf8:
+      return Utf8Length(text, i);
+    case Form::ShiftJis:
       doubleByte = IsShiftJisLead(c);
       break;
-    default:
+    case Form::DoubleByte:
       doubleByte = c >= 0x81 && c <= 0xFE;
       break;
   }
@@ -55,35 +88,60 @@ std::string QChar(unsigned char c) {
   return std::string{'=', kHex[c >> 4], kHex[c & 15]};
 }
 
+// Q keeps Latin text readable; B is shorter for text that is mostly 8-bit.
+// UTF-8 text is counted in characters: a lead byte starts each.
+bool UsesQ(std::string_view run, Form form) {
+  if (form == Form::SingleByte) return true;
+  if (form != Form::Utf8) return false;
+  std::size_t characters = 0, wide = 0;
+  for (unsigned char c : run) {
+    characters += (c & 0xC0) != 0x80;
+    wide += c >= 0xC0;
+  }
+  return wide * 2 <= characters;
+}
+
 // The encoded-word payload of one piece of text.
-std::string Payload(std::string_view piece, HeaderCharset charset) {
-  if (charset == HeaderCharset::Latin1) {
+std::string Payload(std::string_view piece, Form form, bool q) {
+  if (q) {
     std::string out;
     for (unsigned char c : piece) out += QChar(c);
     return out;
   }
-  if (charset == HeaderCharset::Iso2022Jp) return Base64(ShiftJisToIso2022Jp(piece));
+  if (form == Form::ShiftJis) return Base64(ShiftJisToIso2022Jp(piece));
   return Base64(piece);
 }
 
 // Encoded words for a run of text, split at character boundaries so that no
 // word exceeds the RFC 2047 length; the words are joined by one space.
-std::string EncodeRun(std::string_view run, HeaderCharset charset) {
-  const std::string prefix =
-      std::string("=?") + CharsetName(charset) + (charset == HeaderCharset::Latin1 ? "?Q?" : "?B?");
-  const std::size_t budget = kMaxEncodedWord - prefix.size() - 2;
+std::string EncodeRun(std::string_view run, std::string_view charset) {
+  const Form form = FormOf(charset);
+  const bool q = UsesQ(run, form);
+  const std::string prefix = "=?" + std::string(charset) + (q ? "?Q?" : "?B?");
+  const std::size_t budget = kMaxEncodedWord > prefix.size() + 2 ? kMaxEncodedWord - prefix.size() - 2 : 0;
   std::string out;
   std::size_t start = 0;
   while (start < run.size()) {
-    std::size_t end = start + CharLength(run, start, charset);  // at least one character per word
-    std::string payload = Payload(run.substr(start, end - start), charset);
+    std::size_t end = start + CharLength(run, start, form);  // at least one character per word
+    std::string payload = Payload(run.substr(start, end - start), form, q);
     while (end < run.size()) {
-      const std::size_t next = end + CharLength(run, end, charset);
-      std::string longer = Payload(run.substr(start, next - start), charset);
+      const std::size_t next = end + CharLength(run, end, form);
+      std::string longer;
+      if (q) {
+        longer = payload + Payload(run.substr(end, next - end), form, q);
+      } else if (form != Form::ShiftJis) {
+        // Base64 grows by whole groups; the payload itself is made once.
+        if ((next - start + 2) / 3 * 4 > budget) break;
+        end = next;
+        continue;
+      } else {
+        longer = Payload(run.substr(start, next - start), form, q);  // escapes make JIS length not additive
+      }
       if (longer.size() > budget) break;
       payload = std::move(longer);
       end = next;
     }
+    if (!q && form != Form::ShiftJis) payload = Payload(run.substr(start, end - start), form, q);
     if (!out.empty()) out += ' ';
     out += prefix + payload + "?=";
     start = end;
@@ -160,6 +218,14 @@ bool NeedsEncoding(std::string_view text) {
 }
 
 std::string EncodeHeaderText(const std::string& text, HeaderCharset charset) {
+  return EncodeHeaderText(text, CharsetName(charset));
+}
+
+std::string EncodeHeaderPhrase(const std::string& text, HeaderCharset charset) {
+  return EncodeHeaderPhrase(text, CharsetName(charset));
+}
+
+std::string EncodeHeaderText(const std::string& text, std::string_view charset) {
   std::size_t first = text.size(), last = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (IsPlain(static_cast<unsigned char>(text[i]))) continue;
@@ -176,7 +242,7 @@ std::string EncodeHeaderText(const std::string& text, HeaderCharset charset) {
          text.substr(end);
 }
 
-std::string EncodeHeaderPhrase(const std::string& text, HeaderCharset charset) {
+std::string EncodeHeaderPhrase(const std::string& text, std::string_view charset) {
   return NeedsEncoding(text) ? EncodeRun(text, charset) : text;
 }
 

@@ -1,6 +1,7 @@
 // RFC 2047 encoded words for the header texts of relayed messages, in the
-// character set that the user's language calls for, and the conversion of
-// Japanese text from the local code page (Shift-JIS) to ISO-2022-JP.
+// charset the text came in or, for text that came without one, the charset
+// that the user's language calls for; and the conversion of Japanese text
+// from the local code page (Shift-JIS) to ISO-2022-JP.
 #pragma once
 
 #include <string>
@@ -28,10 +29,15 @@ bool NeedsEncoding(std::string_view text);
 // Unstructured text (Subject, Organization): the words from the first to the
 // last one that needs encoding become encoded words; plain words around them
 // stay as they are. Text that needs no encoding comes back unchanged.
+// `charset` names the charset the text is in: ISO-2022-JP means Shift-JIS
+// text, sent converted; GB2312, Big5, EUC-KR and UTF-8 text is split only
+// between characters.
+std::string EncodeHeaderText(const std::string& text, std::string_view charset);
 std::string EncodeHeaderText(const std::string& text, HeaderCharset charset);
 
 // A display name that needs encoding becomes encoded words as a whole, so no
 // special character of it stays outside them; others come back unchanged.
+std::string EncodeHeaderPhrase(const std::string& text, std::string_view charset);
 std::string EncodeHeaderPhrase(const std::string& text, HeaderCharset charset);
 
 // Shift-JIS to ISO-2022-JP (JIS X 0208 between ESC $ B and ESC ( B), ending

@@ -1,6 +1,6 @@
 // Writes a received message out again for relaying: the header generated
 // from the received header lines and the message fields, an empty line, and
-// the body lines as received, dot-stuffed for the SMTP DATA phase.
+// the body lines as received, as the lines of the SMTP DATA phase.
 #pragma once
 
 #include <functional>
@@ -26,15 +26,28 @@ class MessageWriter {
   std::vector<std::string> HeaderLines(const TIdMessage& message) const;
 
   // The whole message text as the DATA phase carries it: header lines, an
-  // empty line, body lines with a "." doubled at their start; each line ends
-  // in CR LF. The closing "." line is not included.
+  // empty line, body lines. Every line ends in CR LF, a "." at its start is
+  // doubled, and a CR or LF inside a line breaks it there (inside a header
+  // line the rest becomes a continuation line). The closing "." line is not
+  // included.
   void WriteText(const TIdMessage& message, const Sink& write) const;
+  // The same with the body lines of bodySource: copies that differ only in
+  // their header share one received body.
+  void WriteText(const TIdMessage& message, const TIdMessage& bodySource, const Sink& write) const;
 
-  // An address as the generated headers write it: the bare address, or the
-  // display name (quoted, or encoded when it needs it) and the address in
-  // angle brackets.
+  // An address as the generated headers write it: the address alone, or the
+  // display name (in quotes, encoded when it needs it, or as it is when it
+  // is made of encoded words and atoms) and the address in angle brackets;
+  // a local part that needs quotes is quoted.
   std::string AddressText(const TIdEMailAddressItem& item) const;
   std::string AddressListText(const TIdEMailAddressList& list) const;
+
+ private:
+  using LineSink = std::function<void(std::string_view line)>;
+
+  // The header lines in order, each handed over as it is made.
+  void GenerateHeader(const TIdMessage& message, const LineSink& emit) const;
+  std::string SubjectText(const TIdMessage& message) const;
 };
 
 // A date-time as the Date header writes it, with the local zone's current

@@ -49,6 +49,11 @@ void RelayServer::SetDeliveryHook(DeliveryHook hook) {
   deliveryHook_ = std::move(hook);
 }
 
+void RelayServer::SetPartialDeliveryHook(PartialDeliveryHook hook) {
+  std::lock_guard lock(hookLock_);
+  partialDeliveryHook_ = std::move(hook);
+}
+
 void RelayServer::Start(const std::string& productName, int port, const std::string& bindIp) {
   listener_->Greeting = {replies::kGreetingCode, {std::string(replies::kGreeting) + productName}};
   listener_->DefaultPort = port;
@@ -76,8 +81,13 @@ void RelayServer::ReceiveMail(SmtpConnectionThread& sender, TIdMessage& msg, TId
     std::lock_guard lock(hookLock_);
     if (dnsWarningHook_) dnsWarningHook_(dnsServer.empty() ? 0 : 1);
   }
+  DeliveryReport report;
   DeliverMessage({log_, *counters_}, dynamic_cast<TMySMTPThread&>(sender), msg, recipients, dnsServer,
-                 customError);
+                 customError, &report);
+  if (report.delivered > 0 && !report.failed.empty()) {
+    std::lock_guard lock(hookLock_);
+    if (partialDeliveryHook_) partialDeliveryHook_(report);
+  }
 }
 
 void RelayServer::LocalServerConnect(SmtpConnectionThread& thread) {

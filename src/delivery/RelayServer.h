@@ -12,6 +12,7 @@
 #include <string>
 
 #include "delivery/DeliveredCopy.h"
+#include "delivery/DeliveryEngine.h"
 #include "delivery/RelayCounters.h"
 #include "intake/LocalServer.h"
 
@@ -25,6 +26,10 @@ class RelayServer {
   using DnsWarningHook = std::function<void(int tag)>;
   // Called on a connection thread for every copy an exchanger took.
   using DeliveryHook = std::function<void(const DeliveredCopy& copy)>;
+  // Called on a connection thread after a message some of whose recipients
+  // got it and some not, so the user can be told whom to send it to again.
+  // Must not block.
+  using PartialDeliveryHook = std::function<void(const DeliveryReport& report)>;
 
   static constexpr int kListenQueue = 32;
 
@@ -45,6 +50,7 @@ class RelayServer {
   // Copies delivered since the start over TLS and in plain text.
   int64_t EncryptedCopies() const { return encryptedCopies_; }
   int64_t PlainCopies() const { return plainCopies_; }
+  void SetPartialDeliveryHook(PartialDeliveryHook hook);
   // Port that outbound SMTP connections use (25; tests use another).
   void SetOutboundPort(int port) { outboundPort_ = port; }
 
@@ -91,4 +97,5 @@ class RelayServer {
   DeliveryHook deliveryHook_;
   std::atomic<int64_t> encryptedCopies_{0};
   std::atomic<int64_t> plainCopies_{0};
+  PartialDeliveryHook partialDeliveryHook_;
 };

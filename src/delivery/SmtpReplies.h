@@ -2,6 +2,7 @@
 // reply codes each step accepts, and the failure for a refused command.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "platform/Failure.h"
@@ -18,6 +19,16 @@ inline constexpr char kData[] = "DATA";
 inline constexpr char kEndOfData[] = ".";
 inline constexpr char kQuit[] = "QUIT";
 inline constexpr char kStartTls[] = "STARTTLS";
+// The EHLO keyword of an exchanger that takes commands in batches.
+inline constexpr char kPipelining[] = "PIPELINING";
+
+// Failures of the client's own making, logged as the status of the attempt.
+inline constexpr char kReplyTooLong[] = "Reply too long";
+inline constexpr char kInvalidCommandCharacter[] = "Invalid character in command";
+
+// Bounds of one reply: a longer one is a hostile or broken exchanger.
+inline constexpr std::size_t kMaxReplyLines = 100;
+inline constexpr std::size_t kMaxReplyBytes = 64 * 1024;
 
 inline constexpr int kServiceReady = 220;
 inline constexpr int kOk = 250;

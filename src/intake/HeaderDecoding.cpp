@@ -1,8 +1,13 @@
 // Decoding of RFC 2047 encoded words in header values ("=?charset?Q?...?="
-// and "=?charset?B?...?="), with Japanese JIS text turned into Shift-JIS.
+// and "=?charset?B?...?="), with Japanese JIS text turned into Shift-JIS,
+// and the charset the decoded text is in, so that it can be encoded again in
+// that charset.
 #include "intake/HeaderDecoding.h"
 
+#include <iconv.h>
+
 #include <optional>
+#include <vector>
 
 #include "platform/AsciiText.h"
 
@@ -113,52 +118,140 @@ std::string JisToShiftJis(std::string_view text) {
   return out;
 }
 
+// Names an encoded word's charset the way the decoded text is labelled:
+// upper-cased, without an RFC 2231 language ("ISO-2022-JP*ja").
+std::string CharsetLabel(std::string_view charset) {
+  return ascii::ToUpper(charset.substr(0, charset.find('*')));
+}
+
+// The charsets whose words are decoded: ISO and WINDOWS ones (the ISO and
+// Windows code pages), and UTF-8.
+bool IsDecodedCharset(std::string_view charset) {
+  return ascii::StartsWithNoCase(charset, "ISO") || ascii::StartsWithNoCase(charset, "WINDOWS") ||
+         CharsetLabel(charset) == "UTF-8";
+}
+
 struct EncodedWord {
-  std::string decoded;
+  std::string bytes;    // the decoded bytes as the charset has them
+  std::string charset;  // its label
   std::size_t end = 0;  // position just after "?="
 };
 
-// The encoded word at `pos`, when it is one that is decoded: charset
-// beginning with ISO or WINDOWS, encoding Q or B.
-std::optional<EncodedWord> ReadEncodedWord(std::string_view text, std::size_t pos) {
-  const std::string_view rest = text.substr(pos);
-  if (!ascii::StartsWithNoCase(rest, "=?ISO") && !ascii::StartsWithNoCase(rest, "=?WINDOWS")) return {};
-  const std::size_t charsetEnd = rest.find('?', 2);
-  if (charsetEnd == std::string_view::npos) return {};
-  const std::size_t encodingEnd = rest.find('?', charsetEnd + 1);
-  if (encodingEnd == std::string_view::npos) return {};
-  const std::size_t textEnd = rest.find("?=", encodingEnd + 1);
-  if (textEnd == std::string_view::npos) return {};
-  const std::string_view charset = rest.substr(2, charsetEnd - 2);
-  const std::string_view encoding = rest.substr(charsetEnd + 1, encodingEnd - charsetEnd - 1);
-  const std::string_view payload = rest.substr(encodingEnd + 1, textEnd - encodingEnd - 1);
-  EncodedWord word;
-  if (ascii::EqualNoCase(encoding, "Q")) {
-    word.decoded = DecodeQ(payload);
-  } else if (ascii::EqualNoCase(encoding, "B")) {
-    word.decoded = DecodeB(payload);
-  } else {
-    return {};
+// Reads encoded words from left to right. Once no closing "?=" is left in
+// the text, no later word can be complete either, so the search stops for
+// good: the decoding stays linear in the length of the text.
+class EncodedWordReader {
+ public:
+  explicit EncodedWordReader(std::string_view text) : text_(text) {}
+
+  // The encoded word at `pos` when it is one that is decoded.
+  std::optional<EncodedWord> ReadAt(std::size_t pos) {
+    if (exhausted_ || text_.substr(pos, 2) != "=?") return {};
+    const std::size_t charsetStart = pos + 2;
+    const std::size_t charsetEnd = text_.find('?', charsetStart);
+    if (charsetEnd == std::string_view::npos) {
+      exhausted_ = true;
+      return {};
+    }
+    const std::string_view charset = text_.substr(charsetStart, charsetEnd - charsetStart);
+    if (!IsDecodedCharset(charset)) return {};
+    if (charsetEnd + 2 >= text_.size() || text_[charsetEnd + 2] != '?') return {};
+    const char encoding = ascii::Upper(text_[charsetEnd + 1]);
+    if (encoding != 'Q' && encoding != 'B') return {};
+    const std::size_t payloadStart = charsetEnd + 3;
+    const std::size_t payloadEnd = text_.find("?=", payloadStart);
+    if (payloadEnd == std::string_view::npos) {
+      exhausted_ = true;
+      return {};
+    }
+    const std::string_view payload = text_.substr(payloadStart, payloadEnd - payloadStart);
+    EncodedWord word;
+    word.bytes = encoding == 'Q' ? DecodeQ(payload) : DecodeB(payload);
+    word.charset = CharsetLabel(charset);
+    word.end = payloadEnd + 2;
+    return word;
   }
-  // A language suffix ("ISO-2022-JP*ja") does not change the charset.
-  if (ascii::EqualNoCase(charset.substr(0, charset.find('*')), "ISO-2022-JP")) {
-    word.decoded = JisToShiftJis(word.decoded);
+
+ private:
+  std::string_view text_;
+  bool exhausted_ = false;
+};
+
+// A piece of the decoded text: plain text as it stood, or a decoded word.
+struct Piece {
+  std::string bytes;
+  std::string charset;  // empty for plain text
+};
+
+// The bytes of one charset's words, as they are, except that JIS text
+// becomes Shift-JIS, the local form of Japanese text.
+std::string LocalBytes(const Piece& piece) {
+  return piece.charset == "ISO-2022-JP" ? JisToShiftJis(piece.bytes) : piece.bytes;
+}
+
+class IconvHandle {
+ public:
+  IconvHandle(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
+  ~IconvHandle() {
+    if (Valid()) iconv_close(handle_);
   }
-  word.end = pos + textEnd + 2;
-  return word;
+  IconvHandle(const IconvHandle&) = delete;
+  IconvHandle& operator=(const IconvHandle&) = delete;
+  bool Valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+  iconv_t Get() const { return handle_; }
+
+ private:
+  iconv_t handle_;
+};
+
+// The bytes in UTF-8; false when the charset is unknown or the bytes are not
+// valid in it.
+bool ToUtf8(const Piece& piece, std::string& out) {
+  IconvHandle converter("UTF-8", piece.charset.c_str());
+  if (!converter.Valid()) return false;
+  std::string input = piece.bytes;
+  std::string output(input.size() * 4 + 16, '\0');  // room for any charset's widest form
+  char* in = input.data();
+  std::size_t inLeft = input.size();
+  char* outPos = output.data();
+  std::size_t outLeft = output.size();
+  if (iconv(converter.Get(), &in, &inLeft, &outPos, &outLeft) == static_cast<std::size_t>(-1)) return false;
+  if (iconv(converter.Get(), nullptr, nullptr, &outPos, &outLeft) == static_cast<std::size_t>(-1))
+    return false;
+  output.resize(output.size() - outLeft);
+  out += output;
+  return true;
+}
+
+// Words of several charsets cannot share one label: all of them go to
+// UTF-8. False when one of them cannot be converted.
+bool JoinAsUtf8(const std::vector<Piece>& pieces, std::string& out) {
+  for (const Piece& piece : pieces) {
+    if (piece.charset.empty()) {
+      out += piece.bytes;
+    } else if (!ToUtf8(piece, out)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
 
-std::string DecodeHeader(const std::string& text) {
-  std::string out;
+TDecodedText DecodeHeaderText(const std::string& text) {
+  std::vector<Piece> pieces;
+  EncodedWordReader reader(text);
   std::string gap;  // blanks after a decoded word, dropped if another follows
   bool afterWord = false;
+  auto plain = [&]() -> std::string& {
+    if (pieces.empty() || !pieces.back().charset.empty()) pieces.emplace_back();
+    return pieces.back().bytes;
+  };
   for (std::size_t pos = 0; pos < text.size();) {
     if (text[pos] == '=') {
-      if (std::optional<EncodedWord> word = ReadEncodedWord(text, pos)) {
+      if (std::optional<EncodedWord> word = reader.ReadAt(pos)) {
         gap.clear();  // blanks between two encoded words are not part of the text
-        out += word->decoded;
+        pieces.push_back({std::move(word->bytes), std::move(word->charset)});
         pos = word->end;
         afterWord = true;
         continue;
@@ -169,12 +262,32 @@ std::string DecodeHeader(const std::string& text) {
       gap += c;
       continue;
     }
-    out += gap;
+    plain() += gap;
     gap.clear();
     afterWord = false;
-    out += c;
+    plain() += c;
   }
-  out += gap;
-  std::erase(out, '\0');
-  return out;
+  if (!gap.empty()) plain() += gap;
+
+  std::string single;
+  bool several = false;
+  for (const Piece& piece : pieces) {
+    if (piece.charset.empty()) continue;
+    if (single.empty()) single = piece.charset;
+    several = several || piece.charset != single;
+  }
+  TDecodedText result;
+  if (several && JoinAsUtf8(pieces, result.Text)) {
+    result.Charset = "UTF-8";
+  } else {
+    // One charset, or several of which one cannot be converted: the bytes as
+    // they are, and no label for a mix, which no one label would fit.
+    result.Text.clear();
+    for (const Piece& piece : pieces) result.Text += LocalBytes(piece);
+    if (!several) result.Charset = single;
+  }
+  std::erase(result.Text, '\0');
+  return result;
 }
+
+std::string DecodeHeader(const std::string& text) { return DecodeHeaderText(text).Text; }

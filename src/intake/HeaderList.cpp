@@ -5,111 +5,160 @@
 
 namespace {
 
-bool IsContinuation(std::string_view line) { return !line.empty() && ascii::IsBlank(line[0]); }
+bool IsBlankOnly(std::string_view text) {
+  for (char c : text)
+    if (!ascii::IsBlank(c)) return false;
+  return true;
+}
 
-bool IsBreak(char c) { return ascii::IsBlank(c) || c == ','; }
+// Unstructured values are plain text: a double quote in them opens nothing.
+bool IsUnstructured(std::string_view name) {
+  return ascii::EqualNoCase(name, "Subject") || ascii::EqualNoCase(name, "Organization") ||
+         ascii::EqualNoCase(name, "Comments");
+}
 
-// Where a line may be broken: at a blank or TAB (which then opens the
-// continuation line) or just after a comma. Prefers the last place that
-// keeps the head within the limit, else the first one beyond it. Only
-// places after `min` count, so a head never ends up empty.
-std::size_t FindBreak(std::string_view line, std::size_t min) {
+// Where the physical line that starts at `lineStart` may be broken: the
+// last fold point that keeps it within kFoldAt characters, else the first one
+// beyond; npos when there is none. `from` is where the search starts; the
+// text from there on begins outside any quoted string.
+std::size_t FindFold(std::string_view text, std::size_t lineStart, std::size_t from, bool structured) {
   std::size_t best = std::string_view::npos;
-  for (std::size_t p = min; p < line.size(); ++p) {
-    if (!IsBreak(line[p])) continue;
-    const std::size_t headLength = line[p] == ',' ? p + 1 : p;
-    if (headLength > THeaderList::kFoldAt && best != std::string_view::npos) break;
+  bool quoted = false;
+  for (std::size_t p = from; p + 1 < text.size(); ++p) {
+    const char c = text[p];
+    if (quoted) {
+      if (c == '\\') {
+        ++p;
+      } else if (c == '"') {
+        quoted = false;
+      }
+      continue;
+    }
+    if (c == '"' && structured) {
+      quoted = true;
+      continue;
+    }
+    const bool foldPoint =
+        c == ' ' && p > from && !ascii::IsBlank(text[p - 1]) && !ascii::IsBlank(text[p + 1]);
+    if (!foldPoint) continue;
+    if (p - lineStart > THeaderList::kFoldAt) return best != std::string_view::npos ? best : p;
     best = p;
-    if (headLength > THeaderList::kFoldAt) break;
   }
   return best;
 }
 
-std::size_t FirstNonBlank(std::string_view line, std::size_t from) {
-  while (from < line.size() && ascii::IsBlank(line[from])) ++from;
-  return from;
-}
-
-bool IsBlankOnly(std::string_view text) { return FirstNonBlank(text, 0) == text.size(); }
-
-// Folds one physical line; `start` is where its text begins (after
-// "Name: " on the first line).
-void FoldInto(std::string line, std::size_t start, std::vector<std::string>& out) {
-  while (line.size() > THeaderList::kFoldAt) {
-    const std::size_t p = FindBreak(line, FirstNonBlank(line, start) + 1);
-    if (p == std::string::npos) break;
-    const std::size_t cut = line[p] == ',' ? p + 1 : p;
-    std::string tail = line.substr(cut);
-    if (IsBlankOnly(tail)) break;
-    if (!ascii::IsBlank(tail[0])) tail.insert(0, 1, ' ');
-    out.push_back(line.substr(0, cut));
-    line = std::move(tail);
-    start = 0;
+// Folds one line of the value into physical lines; `textStart` is where its
+// text begins (after "Name: " or a continuation's blanks). Each fold leaves
+// the blank at the start of the next line.
+void FoldLine(std::string_view line, std::size_t textStart, bool structured, std::vector<std::string>& out) {
+  std::size_t lineStart = 0;
+  std::size_t from = textStart;
+  while (line.size() - lineStart > THeaderList::kFoldAt) {
+    const std::size_t fold = FindFold(line, lineStart, from, structured);
+    if (fold == std::string_view::npos) break;
+    out.emplace_back(line.substr(lineStart, fold - lineStart));
+    lineStart = fold;
+    from = fold + 1;
   }
-  out.push_back(std::move(line));
+  out.emplace_back(line.substr(lineStart));
 }
 
-// Line breaks inside a value would end the header early (or start a new
-// header): each further piece becomes a continuation line instead.
-std::vector<std::string> SplitAtLineBreaks(const std::string& value) {
-  std::vector<std::string> pieces(1);
+// The value split at its line breaks (CR LF, CR or LF).
+std::vector<std::string_view> SplitAtLineBreaks(std::string_view value) {
+  std::vector<std::string_view> pieces;
+  std::size_t start = 0;
   for (std::size_t i = 0; i < value.size(); ++i) {
-    const char c = value[i];
-    if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < value.size() && value[i + 1] == '\n') ++i;
-      pieces.emplace_back();
-    } else {
-      pieces.back() += c;
-    }
+    if (value[i] != '\r' && value[i] != '\n') continue;
+    pieces.push_back(value.substr(start, i - start));
+    if (value[i] == '\r' && i + 1 < value.size() && value[i + 1] == '\n') ++i;
+    start = i + 1;
   }
+  pieces.push_back(value.substr(start));
   return pieces;
 }
 
-std::vector<std::string> HeaderLines(std::string_view name, const std::string& value) {
-  std::vector<std::string> out;
-  const std::vector<std::string> pieces = SplitAtLineBreaks(value);
-  FoldInto(std::string(name) + ": " + pieces[0], name.size() + 2, out);
-  for (std::size_t i = 1; i < pieces.size(); ++i) {
-    if (IsBlankOnly(pieces[i])) continue;
-    FoldInto(ascii::IsBlank(pieces[i][0]) ? pieces[i] : " " + pieces[i], 0, out);
-  }
-  return out;
+void TrimRightInPlace(std::string& text) {
+  while (!text.empty() && ascii::IsSpaceOrControl(text.back())) text.pop_back();
 }
 
 }  // namespace
 
+bool IsContinuationLine(std::string_view line) { return !line.empty() && ascii::IsBlank(line[0]); }
+
+std::string_view HeaderLineName(std::string_view line) {
+  if (IsContinuationLine(line)) return {};
+  std::size_t end = line.find(':');
+  if (end == std::string_view::npos) return {};
+  while (end > 0 && ascii::IsBlank(line[end - 1])) --end;
+  return line.substr(0, end);
+}
+
+bool HeaderLineHasName(std::string_view line, std::string_view name) {
+  const std::string_view lineName = HeaderLineName(line);
+  return !lineName.empty() && ascii::EqualNoCase(lineName, name);
+}
+
+std::vector<std::string> FoldHeader(std::string_view name, std::string_view value) {
+  const bool structured = !IsUnstructured(name);
+  const std::vector<std::string_view> pieces = SplitAtLineBreaks(value);
+  std::vector<std::string> out;
+  std::string first(name);
+  first += ": ";
+  first += pieces[0];
+  FoldLine(first, name.size() + 2, structured, out);
+  for (std::size_t i = 1; i < pieces.size(); ++i) {
+    if (IsBlankOnly(pieces[i])) continue;
+    std::string line = ascii::IsBlank(pieces[i][0]) ? std::string(pieces[i]) : " " + std::string(pieces[i]);
+    std::size_t textStart = 0;
+    while (ascii::IsBlank(line[textStart])) ++textStart;
+    FoldLine(line, textStart, structured, out);
+  }
+  return out;
+}
+
 int THeaderList::IndexOfName(std::string_view name) const {
-  for (std::size_t i = 0; i < Lines.size(); ++i) {
-    const std::string& line = Lines[i];
-    if (IsContinuation(line)) continue;
-    const std::size_t colon = line.find(':');
-    if (colon != std::string::npos && ascii::EqualNoCase(std::string_view(line).substr(0, colon), name)) {
-      return static_cast<int>(i);
-    }
+  int index = 0;
+  for (std::string_view line : Lines) {
+    if (HeaderLineHasName(line, name)) return index;
+    ++index;
   }
   return -1;
 }
 
+// Each continuation line is added as "value so far, trimmed, one space, the
+// line trimmed"; trimming only the end of the value so far and the whole
+// result at the end gives the same text in linear time.
 std::string THeaderList::GetValue(std::string_view name) const {
-  const int index = IndexOfName(name);
-  if (index < 0) return {};
-  std::string value = Lines[index].substr(Lines[index].find(':') + 1);
-  for (std::size_t i = index + 1; i < Lines.size() && IsContinuation(Lines[i]); ++i) {
-    value = ascii::TrimSpacesAndControls(value) + ' ' + ascii::TrimSpacesAndControls(Lines[i]);
+  auto line = Lines.begin();
+  while (line != Lines.end() && !HeaderLineHasName(*line, name)) ++line;
+  if (line == Lines.end()) return {};
+  std::string value(line->substr(line->find(':') + 1));
+  for (++line; line != Lines.end() && IsContinuationLine(*line); ++line) {
+    TrimRightInPlace(value);
+    value += ' ';
+    value += ascii::TrimSpacesAndControls(*line);
   }
   return ascii::TrimSpacesAndControls(value);
 }
 
 void THeaderList::SetValue(std::string_view name, const std::string& value) {
-  const int index = IndexOfName(name);
-  auto position = Lines.end();
-  if (index >= 0) {
-    auto first = Lines.begin() + index;
-    auto last = first + 1;
-    while (last != Lines.end() && IsContinuation(*last)) ++last;
-    position = Lines.erase(first, last);
+  LineStore result;
+  bool found = false;
+  bool dropping = false;  // continuation lines of the replaced header
+  auto add = [&] {
+    if (value.empty()) return;
+    for (const std::string& line : FoldHeader(name, value)) result.push_back(line);
+  };
+  for (std::string_view line : Lines) {
+    if (dropping && IsContinuationLine(line)) continue;
+    dropping = false;
+    if (!found && HeaderLineHasName(line, name)) {
+      found = dropping = true;
+      add();
+      continue;
+    }
+    result.push_back(line);
   }
-  if (value.empty()) return;
-  const std::vector<std::string> lines = HeaderLines(name, value);
-  Lines.insert(position, lines.begin(), lines.end());
+  if (!found) add();
+  Lines = std::move(result);
 }

@@ -212,17 +212,8 @@ bool IsAtomChar(char c) {
   return c != '\0' && std::string_view("!#$%&'*+-/=?_{}|~`").find(c) != std::string_view::npos;
 }
 
-// Characters that force quoting: anything but atoms and a blank in a name;
-// anything but atoms and dots in a local part. A name is also quoted when
-// its blanks would not survive reading (at an end, or two in a row).
-bool IsPlainName(std::string_view name) {
-  for (char c : name) {
-    if (!IsAtomChar(c) && c != ' ') return false;
-  }
-  return !name.empty() && name.front() != ' ' && name.back() != ' ' &&
-         name.find("  ") == std::string_view::npos;
-}
-
+// Characters that force quoting: anything but atoms and dots in a local
+// part.
 bool IsPlainLocalPart(std::string_view local) {
   for (char c : local) {
     if (!IsAtomChar(c) && c != '.') return false;
@@ -285,13 +276,14 @@ std::string TIdEMailAddressItem::GetText() const {
     const std::string address = AddressForm(Address, quoted);
     return quoted || !Name.empty() ? "<" + address + ">" : address;
   }
-  const std::string name = IsPlainName(Name) ? Name : Quoted(Name);
+  const std::string name = IsAtomPhrase(Name) ? Name : Quoted(Name);
   return name + " <" + AddressForm(Address, quoted) + ">";
 }
 
 void TIdEMailAddressItem::SetText(const std::string& text) {
   Name.clear();
   Address.clear();
+  NameCharset.clear();
   const std::string trimmed = ascii::TrimSpacesAndControls(text);
   if (trimmed.find_first_of("(\"< @\t") == std::string::npos) {
     Address = trimmed;
@@ -334,6 +326,22 @@ void TIdEMailAddressList::SetEMailAddresses(const std::string& text) {
     }
   }
   endItem();
+}
+
+std::string QuotedAddress(const std::string& address) {
+  bool quoted = false;
+  return AddressForm(address, quoted);
+}
+
+// Anything but atoms and a blank forces quoting; so do blanks that would not
+// survive reading (at an end, or two in a row). An encoded word as RFC 2047
+// allows it in a phrase is made of atom characters, so it is an atom here.
+bool IsAtomPhrase(std::string_view name) {
+  for (char c : name) {
+    if (!IsAtomChar(c) && c != ' ') return false;
+  }
+  return !name.empty() && name.front() != ' ' && name.back() != ' ' &&
+         name.find("  ") == std::string_view::npos;
 }
 
 std::string DomainOf(const std::string& address) {

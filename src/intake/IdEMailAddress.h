@@ -4,12 +4,16 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TIdEMailAddressItem {
  public:
   std::string Name;     // display name, without quotes; may be empty
   std::string Address;  // local part, "@", domain; may be empty
+  // The charset of Name when it was decoded from encoded words (see
+  // TDecodedText); empty for a name as it was written.
+  std::string NameCharset;
 
   // The rendered form: bare address, or name and address in angle brackets.
   std::string GetText() const;
@@ -17,6 +21,15 @@ class TIdEMailAddressItem {
   // when an "@" follows an address already closed by ">".
   void SetText(const std::string& text);
 };
+
+// An address as headers and commands carry it: as it is, or with its local
+// part in double quotes when it holds anything but atom characters and dots
+// ("john smith@x" is "\"john smith\"@x").
+std::string QuotedAddress(const std::string& address);
+
+// A display name that needs no quotes: atoms (encoded words among them)
+// separated by single blanks.
+bool IsAtomPhrase(std::string_view name);
 
 // The domain of an address: its second word when it is split at runs of "@"
 // ("a@b@c" gives "b"); empty when it has none.

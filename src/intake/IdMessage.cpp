@@ -61,8 +61,12 @@ TIdMessagePriority ParsePriority(const std::string& value) {
 
 // Display names may hold encoded words; addresses never do. Decoding after
 // parsing keeps a decoded quote, comma or bracket in a name from changing
-// where the address is.
-void DecodeName(TIdEMailAddressItem& item) { item.Name = DecodeHeader(item.Name); }
+// where the address is. The name keeps its charset for the relayed copy.
+void DecodeName(TIdEMailAddressItem& item) {
+  TDecodedText decoded = DecodeHeaderText(item.Name);
+  item.Name = std::move(decoded.Text);
+  item.NameCharset = std::move(decoded.Charset);
+}
 
 void DecodeNames(TIdEMailAddressList& list) {
   for (TIdEMailAddressItem& item : list) DecodeName(item);
@@ -75,7 +79,9 @@ void TIdMessage::ProcessHeaders() {
   CharSet = ascii::ToUpper(ParameterValue(ContentType, "CHARSET="));
   ContentTransferEncoding = Headers.GetValue("Content-Transfer-Encoding");
   ContentDisposition = Headers.GetValue("Content-Disposition");
-  Subject = DecodeHeader(Headers.GetValue("Subject"));
+  TDecodedText subject = DecodeHeaderText(Headers.GetValue("Subject"));
+  Subject = std::move(subject.Text);
+  SubjectCharset = std::move(subject.Charset);
   From.SetText(Headers.GetValue("From"));
   DecodeName(From);
   MessageId = Headers.GetValue("Message-Id");
@@ -89,10 +95,12 @@ void TIdMessage::ProcessHeaders() {
   if (ReceiptRecipient.GetText().empty()) ReceiptRecipient.SetText(Headers.GetValue("Return-Receipt-To"));
   References = Headers.GetValue("References");
   ReplyTo.SetEMailAddresses(Headers.GetValue("Reply-To"));
+  DecodeNames(ReplyTo);
   // An unreadable date is treated like a missing one: 0, the time of sending.
   Date = 0;
   if (!ParseRfc822Date(Headers.GetValue("Date"), Date)) Date = 0;
   Sender.SetText(Headers.GetValue("Sender"));
+  DecodeName(Sender);
   const std::string priority = Headers.GetValue("Priority");
   Priority = ParsePriority(priority.empty() ? Headers.GetValue("X-Priority") : priority);
   MIMEBoundary = ParameterValue(ContentType, "BOUNDARY=");

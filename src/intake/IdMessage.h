@@ -13,14 +13,15 @@ enum TIdMessagePriority { mpHighest, mpHigh, mpNormal, mpLow, mpLowest };
 
 class TIdMessage {
  public:
-  THeaderList Headers;            // received header lines, unchanged, in order
-  std::vector<std::string> Body;  // received body lines, dot-unstuffed
+  THeaderList Headers;  // received header lines, unchanged, in order
+  LineStore Body;       // received body lines, dot-unstuffed
 
   TIdEMailAddressItem From;
   TIdEMailAddressList Recipients;  // "To"
   TIdEMailAddressList CCList;
   TIdEMailAddressList BccList;  // never filled from received text
   std::string Subject;
+  std::string SubjectCharset;  // charset of Subject's decoded text (see TDecodedText)
   std::string ContentType;
   std::string CharSet;  // upper-cased charset parameter of ContentType
   std::string ContentTransferEncoding;
@@ -40,8 +41,8 @@ class TIdMessage {
   bool NoEncode = false;
 
   // Fills the fields above from Headers, overwriting what they held (all
-  // but BccList). Display names of From, To and Cc are decoded after the
-  // addresses are parsed. Throws EFailure("@ Outside address") for an
-  // address the parser rejects.
+  // but BccList). Display names of From, To, Cc, Sender and Reply-To are
+  // decoded after the addresses are parsed. Throws EFailure("@ Outside
+  // address") for an address the parser rejects.
   void ProcessHeaders();
 };

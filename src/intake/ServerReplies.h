@@ -3,6 +3,7 @@
 // with the reply record and its wire form.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +50,13 @@ inline constexpr std::string_view kRcptParameterError =
 inline constexpr int kTooManyConnectionsCode = 421;
 inline constexpr std::string_view kTooManyConnections = "Too many connections, try again later";
 
+// Why an address with CR, LF or NUL inside is refused (the connection ends
+// without a reply, as for any address the parser rejects).
+inline constexpr char kAddressControlCharacter[] = "Control character in address";
+
+// Longest reply line on the wire, its CR LF included.
+inline constexpr std::size_t kMaxReplyLine = 512;
+
 // Errors of the listener and its connect hook.
 inline constexpr std::string_view kBindFailed = "Could not bind socket. Address and port are already in use.";
 inline constexpr std::string_view kExternalRestricted = "External connections are restricted!";
@@ -60,6 +68,13 @@ std::string FormatTemplate(std::string_view pattern, std::string_view argument);
 
 // "code text" followed by CR LF.
 std::string ReplyLine(int code, std::string_view text);
+
+// A whole reply line that a handler supplied ("550 text"), made safe for the
+// wire: control characters become blanks, and a line longer than
+// kMaxReplyLine continues over the lines of a multi-line reply of the same
+// code, broken at blanks where it can be, nothing of the text left out. A
+// line without a leading code is cut to one line.
+std::string CustomReplyWireForm(std::string_view line);
 
 // The reply on the wire: one line per text line ending in CR LF, "code-text"
 // for all but the last, "code text" for the last; the code alone with no

@@ -29,8 +29,8 @@ class SmtpConnectionThread {
   const os::Endpoint& LocalEndpoint() const { return local_; }
   const os::Endpoint& PeerEndpoint() const { return peer_; }
 
-  // Marks the thread stopped. Subclasses close their own client sockets
-  // first and then call this. Safe from any thread.
+  // Marks the thread stopped. Subclasses call this first and then close
+  // their own client sockets. Safe from any thread.
   virtual void Terminate();
   bool Terminated() const { return terminated_.load(); }
 

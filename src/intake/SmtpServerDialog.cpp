@@ -2,13 +2,20 @@
 #include "intake/SmtpServerDialog.h"
 
 #include "platform/AsciiText.h"
+#include "platform/Failure.h"
 
 namespace {
 
-// An address as the mail program gave it, parsed and rendered back.
+// An address as the mail program gave it, parsed and rendered back. One that
+// holds CR, LF or NUL is refused like an address the parser rejects: it
+// would reach an exchanger's command line, where a line break starts another
+// command.
 TIdEMailAddressItem ParseAddress(std::string_view text) {
+  const std::string trimmed = ascii::TrimSpacesAndControls(text);
+  if (trimmed.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+    throw EFailure(replies::kAddressControlCharacter);
   TIdEMailAddressItem item;
-  item.SetText(ascii::TrimSpacesAndControls(text));
+  item.SetText(trimmed);
   return item;
 }
 
@@ -138,7 +145,8 @@ void SmtpServerDialog::Data(const std::string&) {
   }
   customError = ascii::TrimSpacesAndControls(customError);
   if (!customError.empty()) {
-    ReplyWhole(customError);  // recipients stay, so another DATA hands them over again
+    // Recipients stay, so another DATA hands them over again.
+    io_.Send(CustomReplyWireForm(customError));
     return;
   }
   Reply(replies::kOkCode, replies::kEndData);

@@ -47,6 +47,8 @@ TOperationLog::TOperationLog() : clock_([] { return Now(); }) {}
 std::string TOperationLog::CleanField(const std::string& text) {
   std::string clean = text;
   for (const char* breakText : {"\r\n", "\n\r", "\r", "\n", "\t"}) ReplaceBySpace(clean, breakText);
+  // A NUL would cut the record short wherever it is read as C text.
+  std::replace(clean.begin(), clean.end(), '\0', ' ');
   return clean;
 }
 

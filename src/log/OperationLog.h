@@ -5,8 +5,8 @@
 //
 // Record line: outcome digit ("1" sent, "0" failed), a space, recipient, TAB,
 // subject, TAB, status, TAB, local date and time (the locale's %x, a space and
-// %X; the date alone at exactly midnight). Tabs and line breaks inside the
-// fields become spaces so a field can never split or forge a record.
+// %X; the date alone at exactly midnight). Tabs, NULs and line breaks inside
+// the fields become spaces so a field can never split or forge a record.
 //
 // The program keeps one log, made at start-up before the controller and
 // given to the relay and the controller.
@@ -61,7 +61,7 @@ class TOperationLog {
   // The local date and time text of a record (the date alone at midnight).
   static std::string FormatTime(TDateTime time);
   // Status line breaks become one space each (CR LF and LF CR pairs too);
-  // tabs become spaces.
+  // tabs and NULs become spaces.
   static std::string CleanField(const std::string& text);
   // The recipient's domain in lower case: the second "@"-separated word.
   static std::string DomainOf(const std::string& recipient);

@@ -1,6 +1,7 @@
 #include "platform/NetAddress.h"
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
 #include <netdb.h>
 #include <unistd.h>
 
@@ -47,6 +48,21 @@ std::vector<in_addr> ResolveHost(const std::string& host) {
   freeaddrinfo(list);
   if (result.empty()) throw ESocketError("Host not found: " + host);
   return result;
+}
+
+bool IsThisMachine(const in_addr& address) {
+  const uint32_t host = ntohl(address.s_addr);
+  const uint32_t network = host >> 24;
+  if (network == 0 || network == 127) return true;
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) return false;
+  bool own = false;
+  for (ifaddrs* item = list; item && !own; item = item->ifa_next) {
+    if (item->ifa_addr && item->ifa_addr->sa_family == AF_INET)
+      own = reinterpret_cast<const sockaddr_in*>(item->ifa_addr)->sin_addr.s_addr == address.s_addr;
+  }
+  freeifaddrs(list);
+  return own;
 }
 
 sockaddr_in HostAddress(const std::string& host, uint16_t port) {

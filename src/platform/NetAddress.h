@@ -31,6 +31,12 @@ sockaddr_in HostAddress(const std::string& host, uint16_t port);
 // Throws ESocketError with the resolver's text when the name does not resolve.
 std::vector<in_addr> ResolveHost(const std::string& host);
 
+// True for an address that reaches this machine: 0.0.0.0/8 (Linux takes it
+// for this host), the loopback network 127.0.0.0/8, and the addresses of
+// this machine's network interfaces (getifaddrs; when they cannot be read,
+// only the first two count).
+bool IsThisMachine(const in_addr& address);
+
 // Endpoint of a socket address.
 Endpoint ToEndpoint(const sockaddr_in& address);
 

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 
@@ -31,10 +32,10 @@ void TcpStream::Connect(const sockaddr_in& address, int timeoutMs) {
   Close();
   {
     std::lock_guard lock(abortLock_);
+    if (aborted_) ThrowSocketError(ECONNABORTED);
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) ThrowSocketError(errno);
     fd_.reset(fd);
-    aborted_ = false;
   }
   SetNoDelay(fd_.get());
   try {
@@ -53,14 +54,23 @@ void TcpStream::Connect(const sockaddr_in& address, int timeoutMs) {
 }
 
 bool TcpStream::Wait(short events, int timeoutMs) {
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    int waitMs = timeoutMs;
-    if (timeoutMs != kForever) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      waitMs = left > 0 ? static_cast<int>(left) : 0;
+  if (timeoutMs == kForever) {
+    for (;;) {
+      pollfd entry{fd_.get(), events, 0};
+      int rc = ::poll(&entry, 1, kForever);
+      if (rc > 0) return true;
+      if (rc < 0 && errno != EINTR) ThrowSocketError(errno);
     }
+  }
+  return WaitUntil(events, std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs));
+}
+
+bool TcpStream::WaitUntil(short events, Deadline deadline) {
+  using Clock = std::chrono::steady_clock;
+  for (;;) {
+    // Rounded up, so a wait never ends a little before its deadline.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const int waitMs = left > 0 ? static_cast<int>(left) : 0;
     pollfd entry{fd_.get(), events, 0};
     int rc = ::poll(&entry, 1, waitMs);
     if (rc > 0) return true;
@@ -69,7 +79,14 @@ bool TcpStream::Wait(short events, int timeoutMs) {
   }
 }
 
-bool TcpStream::Receive(int timeoutMs) {
+int TcpStream::WaitLeft(const Deadline* deadline) {
+  if (deadline == nullptr) return kForever;
+  const auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now()).count();
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
+bool TcpStream::Receive(const Deadline* deadline) {
   if (inStart_ > 0) {
     in_.erase(0, inStart_);
     inStart_ = 0;
@@ -78,7 +95,7 @@ bool TcpStream::Receive(int timeoutMs) {
   // keeps no receive buffer on the heap.
   char chunk[kReceiveChunk];
   if (!tls_) {
-    const std::size_t n = ReceiveRaw(chunk, sizeof chunk, timeoutMs);
+    const std::size_t n = ReceiveRaw(chunk, sizeof chunk, deadline);
     in_.append(chunk, n);
     return n > 0;
   }
@@ -91,14 +108,14 @@ bool TcpStream::Receive(int timeoutMs) {
       case TlsSession::ReadResult::NeedInput:
         break;
     }
-    SendTlsOutput(timeoutMs);  // a session may have to answer before it reads on
-    const std::size_t n = ReceiveRaw(chunk, sizeof chunk, timeoutMs);
+    SendTlsOutput(WaitLeft(deadline));  // a session may have to answer before it reads on
+    const std::size_t n = ReceiveRaw(chunk, sizeof chunk, deadline);
     if (n == 0) return false;
     tls_->Feed(chunk, n);
   }
 }
 
-std::size_t TcpStream::ReceiveRaw(char* buffer, std::size_t size, int timeoutMs) {
+std::size_t TcpStream::ReceiveRaw(char* buffer, std::size_t size, const Deadline* deadline) {
   for (;;) {
     ssize_t n = ::recv(fd_.get(), buffer, size, MSG_DONTWAIT);
     if (n > 0) return static_cast<std::size_t>(n);
@@ -106,12 +123,17 @@ std::size_t TcpStream::ReceiveRaw(char* buffer, std::size_t size, int timeoutMs)
     if (n == 0 || aborted_) return 0;
     if (error == EINTR) continue;
     if (error != EAGAIN && error != EWOULDBLOCK) ThrowSocketError(error);
-    if (!Wait(POLLIN, timeoutMs)) throw EReadTimeout();
+    if (!(deadline ? WaitUntil(POLLIN, *deadline) : Wait(POLLIN, kForever))) throw EReadTimeout();
   }
 }
 
 std::string TcpStream::ReadLine(int timeoutMs) {
   if (!fd_) throw EConnectionClosed();
+  // One deadline for the whole line: a peer sending a byte now and then must
+  // not stretch the wait without end.
+  const Deadline deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+  const Deadline* limit = timeoutMs == kForever ? nullptr : &deadline;
   std::size_t scanned = 0;  // unread bytes already known to hold no LF
   for (;;) {
     const std::size_t lf = in_.find('\n', inStart_ + scanned);
@@ -130,7 +152,7 @@ std::string TcpStream::ReadLine(int timeoutMs) {
     }
     if (in_.size() - inStart_ > kMaxLineLength) throw ELineTooLong();
     scanned = in_.size() - inStart_;
-    if (!Receive(timeoutMs)) {
+    if (!Receive(limit)) {
       peerClosed_ = true;
       throw EConnectionClosed();
     }
@@ -187,12 +209,17 @@ void TcpStream::StartTls(std::unique_ptr<TlsSession> session, int timeoutMs) {
   in_.clear();
   inStart_ = 0;
   tls_ = std::move(session);
+  // One deadline for the whole handshake, as for a line: a peer dripping
+  // bytes must not stretch it without end.
+  const Deadline deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+  const Deadline* limit = timeoutMs == kForever ? nullptr : &deadline;
   char chunk[kReceiveChunk];
   for (;;) {
     const bool done = tls_->Handshake();
-    SendTlsOutput(timeoutMs);
+    SendTlsOutput(WaitLeft(limit));
     if (done) return;
-    const std::size_t n = ReceiveRaw(chunk, sizeof chunk, timeoutMs);
+    const std::size_t n = ReceiveRaw(chunk, sizeof chunk, limit);
     if (n == 0) {
       peerClosed_ = true;
       throw EConnectionClosed();
@@ -205,15 +232,19 @@ TlsReport TcpStream::Tls() const { return tls_ ? tls_->Report() : TlsReport{}; }
 
 void TcpStream::Abort() {
   std::lock_guard lock(abortLock_);
-  if (!fd_) return;
   aborted_ = true;
-  ::shutdown(fd_.get(), SHUT_RDWR);
+  if (fd_) ::shutdown(fd_.get(), SHUT_RDWR);
+}
+
+void TcpStream::ClearAbort() {
+  Close();
+  std::lock_guard lock(abortLock_);
+  aborted_ = false;
 }
 
 void TcpStream::Close() {
   std::lock_guard lock(abortLock_);
   fd_.reset();
-  aborted_ = false;
   peerClosed_ = false;
   in_.clear();
   in_.shrink_to_fit();

@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <mutex>
@@ -35,8 +36,9 @@ class TcpStream {
   void Connect(const sockaddr_in& address, int timeoutMs);
 
   // Reads one line ended by LF; the LF and one CR before it are removed.
-  // Throws ELineTooLong, EReadTimeout (no complete line within timeoutMs of
-  // the last data), EConnectionClosed (peer closed, or aborted), ESocketError.
+  // Throws ELineTooLong, EReadTimeout (the line not complete within
+  // timeoutMs, however the bytes trickle in), EConnectionClosed (peer
+  // closed, or aborted), ESocketError.
   std::string ReadLine(int timeoutMs = kForever);
 
   // True when a whole line is already buffered (no system call needed).
@@ -48,8 +50,8 @@ class TcpStream {
   // each part. Throws ESocketError or EReadTimeout-like failures on trouble.
   void Flush(int timeoutMs = kForever);
 
-  // Turns the connection into a TLS one: runs the handshake, each wait for
-  // the peer bounded by timeoutMs, and from then on every read and write
+  // Turns the connection into a TLS one: runs the handshake, all of it
+  // within timeoutMs, and from then on every read and write
   // goes through the session. Call with nothing written and unsent. Throws
   // ETlsError (also when unread plain text is buffered, which a peer could
   // have slipped in ahead of the handshake), EReadTimeout, EConnectionClosed
@@ -60,7 +62,13 @@ class TcpStream {
 
   // Safe from any thread: shuts the socket down so the owner's blocked call
   // fails at once. The descriptor stays open until the owner calls Close.
+  // The abort holds across Close: every later Connect fails with
+  // ECONNABORTED until the owner calls ClearAbort, so an abort that lands
+  // between two connections is not lost.
   void Abort();
+  // Owner only: closes the socket and lets Connect open connections again
+  // after an Abort.
+  void ClearAbort();
   // Owner only: closes the socket and forgets buffered data.
   void Close();
   // Open, and not aborted, and the peer has not been seen to close.
@@ -75,11 +83,17 @@ class TcpStream {
  private:
   // Waits for events on the socket; false on timeout.
   bool Wait(short events, int timeoutMs);
+  using Deadline = std::chrono::steady_clock::time_point;
+  // Waits for events on the socket until the deadline; false when it passed.
+  bool WaitUntil(short events, Deadline deadline);
   // Receives more bytes into the input buffer; false when the peer closed.
-  bool Receive(int timeoutMs);
+  // Without a deadline it waits without end.
+  bool Receive(const Deadline* deadline);
   // The socket itself: some bytes into buffer (0 when the peer closed or
   // the socket was aborted), and all of bytes out.
-  std::size_t ReceiveRaw(char* buffer, std::size_t size, int timeoutMs);
+  std::size_t ReceiveRaw(char* buffer, std::size_t size, const Deadline* deadline);
+  // The milliseconds left until the deadline, kForever without one.
+  static int WaitLeft(const Deadline* deadline);
   void SendRaw(std::string_view bytes, int timeoutMs);
   // Sends what the TLS session has ready for the peer.
   void SendTlsOutput(int timeoutMs);

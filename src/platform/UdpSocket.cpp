@@ -22,8 +22,8 @@ void UdpSocket::Open() {
   const sockaddr_in any = MakeAddress("", 0);
   if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&any), sizeof any) != 0) ThrowSocketError(errno);
   std::lock_guard lock(abortLock_);
+  if (aborted_) ThrowSocketError(ECONNABORTED);
   fd_ = std::move(fd);
-  aborted_ = false;
 }
 
 void UdpSocket::SendTo(const sockaddr_in& to, std::string_view bytes) {
@@ -62,9 +62,15 @@ std::optional<UdpSocket::Datagram> UdpSocket::Receive(int timeoutMs, std::size_t
 
 void UdpSocket::Abort() {
   std::lock_guard lock(abortLock_);
-  if (!fd_) return;
   aborted_ = true;
-  ::shutdown(fd_.get(), SHUT_RDWR);
+  if (fd_) ::shutdown(fd_.get(), SHUT_RDWR);
+}
+
+void UdpSocket::ClearAbort() {
+  std::lock_guard lock(abortLock_);
+  if (!aborted_) return;
+  fd_.reset();  // shut down for good; Open makes a new one
+  aborted_ = false;
 }
 
 uint16_t UdpSocket::LocalPort() const { return fd_ ? LocalEndpoint(fd_.get()).port : 0; }
@@ -72,7 +78,6 @@ uint16_t UdpSocket::LocalPort() const { return fd_ ? LocalEndpoint(fd_.get()).po
 void UdpSocket::Close() {
   std::lock_guard lock(abortLock_);
   fd_.reset();
-  aborted_ = false;
 }
 
 }  // namespace os

@@ -27,7 +27,8 @@ class UdpSocket {
   UdpSocket(const UdpSocket&) = delete;
   UdpSocket& operator=(const UdpSocket&) = delete;
 
-  // Opens a fresh socket (closing an aborted one). Throws ESocketError.
+  // Opens a fresh socket in place of the current one. Throws ESocketError,
+  // with ECONNABORTED while an abort holds.
   void Open();
   // Open and not aborted.
   bool IsOpen() const { return fd_ && !aborted_; }
@@ -43,7 +44,12 @@ class UdpSocket {
   uint16_t LocalPort() const;
 
   // Safe from any thread: shuts the socket down so a wait fails at once.
+  // The abort holds, also when no socket is open, until ClearAbort: Open
+  // fails meanwhile, so an abort that lands between two queries is not lost.
   void Abort();
+  // Owner only: after an Abort, closes the socket it shut down and lets Open
+  // work again.
+  void ClearAbort();
   // Owner only.
   void Close();
 

@@ -45,23 +45,41 @@ TEST(IdDNSResolverConcurrency, CloseSocketFromAnotherThreadEndsTheWaitAtOnce) {
   EXPECT_LT(elapsed, 2000ms);
   EXPECT_LT(std::chrono::steady_clock::now() - closedAt, 1000ms);
 
-  // Closed stays closed until the owner activates it again.
+  // Closed stays closed, even through another activation, until the owner
+  // clears the close.
   EXPECT_FALSE(resolver.Active());
   EXPECT_THROW(resolver.Resolve("example.test"), ESocketError);
+  EXPECT_THROW(resolver.Activate(), ESocketError);
+  resolver.ClearAbort();
   resolver.Activate();
   resolver.Resolve("example.test");
   EXPECT_EQ(resolver.QueryResult().OfType<TMXRecord>().size(), 1u);
 }
 
-TEST(IdDNSResolverConcurrency, CloseSocketBeforeTheWaitAlsoFails) {
+// A close that comes before the wait, or before the socket is even open,
+// lets no query out.
+TEST(IdDNSResolverConcurrency, CloseSocketBeforeTheQuerySendsNothing) {
   FakeDnsServer fake;
-  fake.AddSilence("silent.test");
-  TIdDNSResolver resolver;
-  Prepare(resolver, fake, 20000);
-  resolver.CloseSocket();
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_THROW(resolver.Resolve("silent.test"), ESocketError);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 1000ms);
+  fake.AddMx("example.test", {{10, "127.0.0.2"}});
+  for (bool openFirst : {true, false}) {
+    SCOPED_TRACE(openFirst ? "socket open" : "socket not yet open");
+    TIdDNSResolver resolver;
+    resolver.Host = fake.Address();
+    resolver.QueryRecords = TQueryRecordTypes{qtMX};
+    resolver.ReceiveTimeout = 20000;
+    if (openFirst) resolver.Activate();
+    resolver.CloseSocket();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(
+        {
+          resolver.Activate();
+          resolver.Resolve("example.test");
+        },
+        ESocketError);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1000ms);
+  }
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(fake.QueryCount(), 0u);
 }
 
 TEST(IdDNSResolverConcurrency, ResolversOnManyThreadsGetTheirOwnAnswers) {

@@ -95,6 +95,30 @@ TEST(IdSMTPConcurrency, DisconnectSocketEndsAConnectInProgress) {
   EXPECT_FALSE(smtp.Connected());
 }
 
+// A drop that comes while no connection is open (between two hosts) is kept:
+// no later connect reaches an exchanger until the owner clears the drop.
+TEST(IdSMTPConcurrency, DropBetweenConnectionsHoldsUntilCleared) {
+  FakeSmtpServer fake;
+  TIdSMTP smtp;
+  Aim(smtp, fake.Ip(), fake.Port());
+  smtp.DisconnectSocket();
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(smtp.Connect(2000), ESocketError);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
+    EXPECT_TRUE(smtp.ClosedGracefully());
+  }
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(fake.SessionCount(), 0);
+
+  smtp.ClearAbort();
+  smtp.Connect(2000);
+  TIdMessage message = Message("a@y.test");
+  smtp.Send(message);
+  smtp.Disconnect();
+  EXPECT_EQ(fake.MessageCount(), 1);
+}
+
 TEST(IdSMTPConcurrency, ManyClientsAgainstSeveralExchangers) {
   constexpr int kHosts = 3, kClients = 6, kMessagesEach = 15;
   std::vector<std::unique_ptr<FakeSmtpServer>> hosts;

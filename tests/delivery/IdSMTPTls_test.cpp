@@ -181,7 +181,7 @@ TEST(IdSMTPTls, FailedStartTlsFallsBackToOnePlainDelivery) {
     FakeSmtpServer fake("127.0.0.2", c.script);
     TIdSMTP smtp;
     Aim(smtp, fake);
-    smtp.HostsWithoutTls = std::make_shared<std::set<std::string>>();
+    smtp.HostsWithoutTls = std::make_shared<HostSet>();
     TIdMessage message = Message();
     Deliver(smtp, message);
 
@@ -190,7 +190,7 @@ TEST(IdSMTPTls, FailedStartTlsFallsBackToOnePlainDelivery) {
     EXPECT_FALSE(fake.Messages()[0].overTls);
     EXPECT_EQ(fake.Messages()[0].BodyLines(), message.Body);
     EXPECT_FALSE(smtp.TlsStatus().encrypted);
-    EXPECT_EQ(*smtp.HostsWithoutTls, std::set<std::string>{"127.0.0.2"});
+    EXPECT_EQ(smtp.HostsWithoutTls->Hosts(), std::set<std::string>{"127.0.0.2"});
 
     // The next copy of the same message goes plain at once.
     Deliver(smtp, message);

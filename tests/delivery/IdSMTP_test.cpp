@@ -315,6 +315,123 @@ TEST(IdSMTP, ConnectionLostDuringTheTransaction) {
   }
 }
 
+// A reset is the peer closing the connection, whether the client meets it
+// while writing the text or while reading the reply after it.
+TEST(IdSMTP, ResetDuringTheTextSetsTheClosedMark) {
+  const struct {
+    const char* name;
+    std::size_t bodyLines;
+  } cases[] = {{"small text, reset seen by the read", 1}, {"large text, reset seen by the write", 100000}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSmtpServer fake("127.0.0.1", {{FakeSmtpRule::AnswerThenReset("DATA", {"354 Go ahead"})}});
+    TIdSMTP smtp;
+    Aim(smtp, fake);
+    TIdMessage message = Message();
+    message.Body.assign(c.bodyLines, std::string(78, 'x'));
+    smtp.Connect(2000);
+    EXPECT_NE(FailureOf([&] { smtp.Send(message); }), "<none>");
+    EXPECT_TRUE(smtp.ClosedGracefully());
+    EXPECT_FALSE(smtp.Connected());
+  }
+}
+
+// Hostile exchangers: a reply that never ends, and one that comes a byte at a
+// time. Neither may hold the client past its read limit or grow it without end.
+TEST(IdSMTP, HostileRepliesAreBoundedInSizeAndTime) {
+  const struct {
+    const char* name;
+    FakeSmtpRule rule;
+    std::string failure;
+  } cases[] = {
+      {"endless continuation lines to RCPT", FakeSmtpRule::Flood("RCPT", 200000, {"250 OK"}),
+       "Reply too long"},
+      {"over 100 short continuation lines", FakeSmtpRule::Flood("MAIL", 150, {"250 OK"}), "Reply too long"},
+      {"reply trickling in, a byte every 40 ms",
+       FakeSmtpRule::Trickle("RCPT", 40ms, {"250-still coming", "250 and coming"}), "Read Timeout"},
+      {"empty lines trickling in", FakeSmtpRule::Trickle("RCPT", 40ms, Lines(20, "")), "Read Timeout"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSmtpServer fake("127.0.0.1", {{c.rule}});
+    TIdSMTP smtp;
+    Aim(smtp, fake, 400);
+    smtp.Connect(2000);
+    TIdMessage message = Message();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(FailureOf([&] { smtp.Send(message); }), c.failure);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
+    smtp.Disconnect();
+    EXPECT_EQ(fake.MessageCount(), 0);
+  }
+  // Within the bounds a long reply is still one reply.
+  FakeSmtpServer fake("127.0.0.1", {{FakeSmtpRule::Flood("EHLO", 90, {"250 SIZE 1000"})}});
+  TIdSMTP smtp;
+  Aim(smtp, fake);
+  smtp.Connect(2000);
+  EXPECT_EQ(smtp.LastReplyText().size(), 91u);
+  smtp.Disconnect();
+}
+
+// The envelope addresses go out as the address model renders them (a local
+// part that is not a plain atom run in quotes), and no command may carry a
+// line break or NUL that would start another command on the exchanger.
+TEST(IdSMTP, EnvelopeAddressesAreRenderedAndCommandsCarryNoLineBreaks) {
+  const struct {
+    const char* name;
+    std::string from, to;
+    std::string failure;
+    Lines commands;  // after EHLO, before QUIT
+  } cases[] = {
+      {"quoted local part",
+       "sender@x.test",
+       "john smith@y.test",
+       "<none>",
+       {"RSET", "MAIL FROM:<sender@x.test>", "RCPT TO:<\"john smith\"@y.test>", "DATA", "."}},
+      {"tab and 8-bit bytes quoted",
+       "s\xF6ren@x.test",
+       "a\tb@y.test",
+       "<none>",
+       {"RSET", "MAIL FROM:<\"s\xF6ren\"@x.test>", "RCPT TO:<\"a\tb\"@y.test>", "DATA", "."}},
+      {"empty sender",
+       "",
+       "rcpt@y.test",
+       "<none>",
+       {"RSET", "MAIL FROM:<>", "RCPT TO:<rcpt@y.test>", "DATA", "."}},
+      {"CR in the sender",
+       "a@x.test\rRCPT TO:<inj@evil.test>",
+       "rcpt@y.test",
+       "Invalid character in command",
+       {"RSET"}},
+      {"CR LF in the recipient",
+       "sender@x.test",
+       "rcpt@y.test>\r\nRCPT TO:<inj@evil.test",
+       "Invalid character in command",
+       {"RSET", "MAIL FROM:<sender@x.test>"}},
+      {"NUL in the recipient",
+       "sender@x.test",
+       std::string("rcpt@y.test\0x", 13),
+       "Invalid character in command",
+       {"RSET", "MAIL FROM:<sender@x.test>"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSmtpServer fake;
+    TIdSMTP smtp;
+    Aim(smtp, fake);
+    TIdMessage message = Message(c.to);
+    message.From.Address = c.from;
+    smtp.Connect(2000);
+    EXPECT_EQ(FailureOf([&] { smtp.Send(message); }), c.failure);
+    smtp.Disconnect();
+    Lines expected = {"EHLO me.test"};
+    expected.insert(expected.end(), c.commands.begin(), c.commands.end());
+    expected.push_back("QUIT");
+    const Lines commands = Transcript(fake);
+    EXPECT_EQ(commands, expected) << Show(commands);
+  }
+}
+
 TEST(IdSMTP, ExchangerClosingRightAfterTakingTheTextStillDelivers) {
   FakeSmtpServer fake("127.0.0.1", {{FakeSmtpRule::AnswerThenClose(".", {"250 Taken, bye"})}});
   TIdSMTP smtp;
@@ -433,4 +550,77 @@ TEST(IdSMTP, TwoHundredMessagesOverLoopbackTakeWellUnderASecond) {
   // A 40 ms stall per message would take 8 s; the bound leaves room for slow CI.
   EXPECT_LT(perConnection, 3s);
   EXPECT_LT(oneConnection, 3s);
+}
+
+// Two transactions on one connection: an exchanger that offers PIPELINING
+// gets each envelope in one write (no RSET before the first), one that does
+// not gets one command at a time, each after the reply to the one before.
+TEST(IdSMTP, SuccessiveTransactionsWithAndWithoutPipelining) {
+  const Lines envelope = {"MAIL FROM:<sender@x.test>", "RCPT TO:<rcpt@y.test>", "DATA", "."};
+  for (const bool pipelining : {true, false}) {
+    SCOPED_TRACE(pipelining ? "PIPELINING offered" : "PIPELINING not offered");
+    FakeSmtpScript script;
+    script.pipelining = pipelining;
+    FakeSmtpServer fake("127.0.0.1", script);
+    TIdSMTP smtp;
+    Aim(smtp, fake);
+    smtp.Connect(2000);
+    TIdMessage message = Message();
+    smtp.Send(message);
+    smtp.Send(message);
+    smtp.Disconnect();
+
+    Lines expected = {"EHLO me.test"};
+    if (!pipelining) expected.push_back("RSET");
+    expected.insert(expected.end(), envelope.begin(), envelope.end());
+    expected.push_back("RSET");
+    expected.insert(expected.end(), envelope.begin(), envelope.end());
+    expected.push_back("QUIT");
+    EXPECT_EQ(Transcript(fake), expected) << Show(Transcript(fake));
+    EXPECT_EQ(fake.MessageCount(), 2);
+    const int ahead = fake.Sessions().at(0).commandsAhead;
+    if (pipelining) {
+      EXPECT_GE(ahead, 2) << "the commands up to DATA did not come in one batch";
+    } else {
+      EXPECT_EQ(ahead, 0) << "a command came before the reply to the one before it";
+    }
+  }
+}
+
+// A pipelined envelope that is refused fails with the text of the first
+// refusing reply, as one command at a time would: the replies after it
+// (the exchanger's 503 or 554 to the commands it could not take) are not
+// the recipient's answer.
+TEST(IdSMTP, PipelinedRefusalIsTheFirstRefusingReply) {
+  const struct {
+    const char* name;
+    FakeSmtpRule rule;
+    std::string failure;
+    int lastCode;
+  } cases[] = {
+      {"MAIL refused", FakeSmtpRule::Answer("MAIL", {"553 Sender rejected"}), "Sender rejected\r\n", 553},
+      {"RCPT refused", FakeSmtpRule::Answer("RCPT", {"550-5.1.1 No such user", "550 5.1.1 here"}),
+       "5.1.1 No such user\r\n5.1.1 here\r\n", 550},
+      {"DATA refused", FakeSmtpRule::Answer("DATA", {"451 Try later"}), "Try later\r\n", 451},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSmtpScript script{{c.rule}};
+    script.pipelining = true;
+    FakeSmtpServer fake("127.0.0.1", script);
+    TIdSMTP smtp;
+    Aim(smtp, fake);
+    smtp.Connect(2000);
+    TIdMessage message = Message();
+    EXPECT_EQ(FailureOf([&] { smtp.Send(message); }), c.failure);
+    EXPECT_EQ(smtp.LastReplyCode(), c.lastCode);
+    EXPECT_FALSE(smtp.ClosedGracefully());
+    EXPECT_FALSE(smtp.TextStarted());
+    smtp.Disconnect();
+    const Lines commands = Transcript(fake);
+    const Lines expected = {"EHLO me.test", "MAIL FROM:<sender@x.test>", "RCPT TO:<rcpt@y.test>", "DATA",
+                            "QUIT"};
+    EXPECT_EQ(commands, expected) << Show(commands);
+    EXPECT_EQ(fake.MessageCount(), 0);
+  }
 }

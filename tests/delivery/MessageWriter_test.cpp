@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 
+#include "platform/AsciiText.h"
 #include "support/ScopedTimeZone.h"
 
 using Lines = std::vector<std::string>;
@@ -94,8 +95,15 @@ Lines RelayedWith(std::map<int, std::string> replaced, Lines appended = {}, std:
   return out;
 }
 
+// Changes the received header lines as a vector.
+void EditHeader(TIdMessage& m, const std::function<void(Lines&)>& edit) {
+  Lines lines = m.Headers.Lines.ToVector();
+  edit(lines);
+  m.Headers.Lines = lines;
+}
+
 void InsertLines(TIdMessage& m, int at, Lines lines) {
-  m.Headers.Lines.insert(m.Headers.Lines.begin() + at, lines.begin(), lines.end());
+  EditHeader(m, [&](Lines& all) { all.insert(all.begin() + at, lines.begin(), lines.end()); });
 }
 
 std::string Show(const Lines& lines) {
@@ -120,7 +128,7 @@ TEST_F(MessageWriterHeader, GeneratedHeaderForReceivedMessages) {
        [](TIdMessage&) {}, kRelayed},
       {"no Date header: the time of sending is appended",
        [](TIdMessage& m) {
-         m.Headers.Lines.erase(m.Headers.Lines.begin() + 7);
+         EditHeader(m, [](Lines& l) { l.erase(l.begin() + 7); });
          m.Date = 0;
        },
        RelayedWith({{6, ""}}, {"Date: Wed, 8 Dec 2004 09:00:00 +0100"})},
@@ -139,13 +147,13 @@ TEST_F(MessageWriterHeader, GeneratedHeaderForReceivedMessages) {
        kRelayed},
       {"a charset is added only to a Content-Type that has none",
        [](TIdMessage& m) {
-         m.Headers.Lines[9] = "Content-Type: text/plain";
+         EditHeader(m, [](Lines& l) { l[9] = "Content-Type: text/plain"; });
          m.ContentType = "text/plain";
        },
        RelayedWith({{8, "Content-Type: text/plain;\n\tcharset=\"ISO-8859-1\""}})},
       {"a folded Content-Type with its own charset keeps it",
        [](TIdMessage& m) {
-         m.Headers.Lines[9] = "Content-Type: text/plain;";
+         EditHeader(m, [](Lines& l) { l[9] = "Content-Type: text/plain;"; });
          InsertLines(m, 10, {"\tcharset=us-ascii; format=flowed"});
          m.ContentType = "text/plain; charset=us-ascii; format=flowed";
          m.CharSet = "US-ASCII";
@@ -351,5 +359,173 @@ TEST_F(MessageWriterHeader, RelayedCopyOfReceivedText) {
     EXPECT_EQ(got, expected) << (withDate ? "with" : "without") << " Date\nwant:\n"
                              << Show(expected) << "got:\n"
                              << Show(got);
+  }
+}
+
+namespace {
+
+// The relayed copy's header for received header lines, as the delivery
+// engine makes it: the fields filled from the lines, then one envelope
+// recipient in To.
+Lines CopyHeader(const Lines& received, const TIdEMailAddressItem& recipient = Item("", "rcpt@y.test")) {
+  TIdMessage message;
+  message.Headers.Lines = received;
+  message.ProcessHeaders();
+  message.Recipients.Clear();
+  message.CCList.Clear();
+  message.Recipients.Add() = recipient;
+  message.Date = At(2004, 12, 7, 10, 1, 2);
+  MessageWriter writer;
+  writer.Charset = HeaderCharset::Latin1;
+  return writer.HeaderLines(message);
+}
+
+// The lines of the copy's header that have one of these names.
+Lines Only(const Lines& header, std::initializer_list<std::string> names) {
+  Lines out;
+  bool keep = false;
+  for (const std::string& line : header) {
+    if (!line.empty() && (line[0] == ' ' || line[0] == '\t')) {
+      if (keep) out.push_back(line);
+      continue;
+    }
+    keep = false;
+    for (const std::string& name : names) keep = keep || line.rfind(name + ":", 0) == 0;
+    if (keep) out.push_back(line);
+  }
+  return out;
+}
+
+}  // namespace
+
+// A recipient sees only their own To: every further To and Cc line goes, and
+// blind copies go under every spelling, continuation lines included.
+TEST_F(MessageWriterHeader, OnlyTheRecipientsOwnToShows) {
+  const struct {
+    const char* what;
+    Lines received;
+    Lines expected;
+  } cases[] = {
+      {"two To and two Cc lines",
+       {"To: a@x.test", "Cc: c@x.test", "Subject: s", "To: second@x.test,", " third@x.test", "Cc: d@x.test"},
+       {"To: rcpt@y.test", "Subject: s"}},
+      {"blanks before the colon",
+       {"X-A: 1", "To : a@x.test", "TO\t: b@x.test", "cc  : c@x.test", "X-B: 2"},
+       {"X-A: 1", "To: rcpt@y.test", "X-B: 2"}},
+      {"blind copies under other spellings",
+       {"X-A: 1", "BCC : h@x.test", "Bcc\t: i@x.test,", "\tj@x.test", "Resent-Bcc: k@x.test", " l@x.test",
+        "resent-bcc:m@x.test", "X-B: 2"},
+       {"X-A: 1", "X-B: 2", "To: rcpt@y.test"}},
+      {"a header named like a list but longer stays",
+       {"X-To: a@x.test", "Resent-To: r@x.test"},
+       {"X-To: a@x.test", "Resent-To: r@x.test", "To: rcpt@y.test"}},
+  };
+  for (const auto& c : cases) {
+    const Lines got = CopyHeader(c.received);
+    const Lines kept = Only(got, {"X-A", "X-B", "X-To", "Resent-To", "To", "Subject"});
+    EXPECT_EQ(kept, c.expected) << c.what << "\ngot:\n" << Show(got);
+    for (const std::string& line : got) {
+      const std::string lower = ascii::ToLower(line);
+      EXPECT_EQ(lower.find("bcc"), std::string::npos) << c.what << ": " << line;
+      EXPECT_EQ(lower.find("cc:"), std::string::npos) << c.what << ": " << line;
+    }
+  }
+}
+
+// Encoded text keeps its charset: a subject the copy leaves alone keeps its
+// received encoded words, and a display name written again is encoded in
+// the charset it came in (UTF-8 where words of several charsets meet). A
+// name of encoded words that are not decoded goes out as it came, unquoted.
+TEST_F(MessageWriterHeader, EncodedTextKeepsItsCharset) {
+  const struct {
+    const char* what;
+    std::string received, expected;
+  } cases[] = {
+      {"ISO-8859-2 subject", "Subject: =?ISO-8859-2?Q?Pawe=B3?=", "Subject: =?ISO-8859-2?Q?Pawe=B3?="},
+      {"windows-1252 subject with curly quotes", "Subject: Re: =?windows-1252?Q?=93Angebot=94?= heute",
+       "Subject: Re: =?windows-1252?Q?=93Angebot=94?= heute"},
+      {"UTF-8 subject", "Subject: =?UTF-8?B?5byg5LiJ?=", "Subject: =?UTF-8?B?5byg5LiJ?="},
+      {"8-bit subject without a charset: the language's", "Subject: Gr\xfc\xdf",
+       "Subject: =?ISO-8859-1?Q?Gr=FC=DF?="},
+      {"ISO-8859-2 name", "From: =?ISO-8859-2?Q?Pawe=B3?= <p@x.test>",
+       "From: =?ISO-8859-2?Q?Pawe=B3?= <p@x.test>"},
+      {"UTF-8 name, not put in quotes", "From: =?UTF-8?Q?J=C3=B6rg?= <j@x.test>",
+       "From: =?UTF-8?Q?J=C3=B6rg?= <j@x.test>"},
+      {"names of several charsets meet in UTF-8",
+       "From: =?ISO-8859-2?Q?Pawe=B3?= =?windows-1252?Q?_=93P=94?= <p@x.test>",
+       "From: =?UTF-8?Q?Pawe=C5=82_=E2=80=9CP=E2=80=9D?= <p@x.test>"},
+      {"a name of words that stay encoded, and an atom", "From: =?KOI8-R?B?6cfP0tg=?= Ivanov <i@x.test>",
+       "From: =?KOI8-R?B?6cfP0tg=?= Ivanov <i@x.test>"},
+      {"Sender decoded like From", "Sender: =?UTF-8?B?5byg5LiJ?= <z@x.test>",
+       "Sender: =?UTF-8?B?5byg5LiJ?= <z@x.test>"},
+      {"Reply-To decoded like From", "Reply-To: =?ISO-8859-2?Q?Pawe=B3?= <p@x.test>, r@x.test",
+       "Reply-To: =?ISO-8859-2?Q?Pawe=B3?= <p@x.test>, r@x.test"},
+      {"an encoded receipt name is not quoted",
+       "Disposition-Notification-To: =?UTF-8?Q?J=C3=B6rg?= <j@x.test>",
+       "Disposition-Notification-To: =?UTF-8?Q?J=C3=B6rg?= <j@x.test>"},
+  };
+  for (const auto& c : cases) {
+    const std::string name = c.expected.substr(0, c.expected.find(':'));
+    const Lines got = Only(CopyHeader({c.received}), {name});
+    EXPECT_EQ(got, Lines{c.expected}) << c.what;
+  }
+}
+
+// Addresses in the copy's headers are rendered as the model renders them:
+// a local part that is no dot-atom goes in quotes.
+TEST_F(MessageWriterHeader, AddressesAreQuotedAsTheModelRendersThem) {
+  const struct {
+    TIdEMailAddressItem recipient;
+    std::string to;
+  } cases[] = {
+      {Item("", "plain.name@x.test"), "To: plain.name@x.test"},
+      {Item("", "john smith@x.test"), "To: <\"john smith\"@x.test>"},
+      {Item("", "a\tb@x.test"), "To: <\"a\tb\"@x.test>"},
+      {Item("", "j\xf6rg@x.test"), "To: <\"j\xf6rg\"@x.test>"},
+      {Item("", std::string("n\0l@x.test", 10)), std::string("To: <\"n\0l\"@x.test>", 18)},
+      {Item("", "q\"uote@x.test"), "To: <\"q\\\"uote\"@x.test>"},
+      {Item("John Smith", "john smith@x.test"), "To: \"John Smith\" <\"john smith\"@x.test>"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Only(CopyHeader({"Subject: s"}, c.recipient), {"To"}), Lines{c.to}) << c.recipient.Address;
+  }
+}
+
+// Nothing in the text can end the DATA phase early or hide a line from a
+// receiver: a header line of "." is stuffed like a body line, and a CR inside
+// a line breaks it (in the header the rest continues the same header).
+TEST(MessageWriterText, EveryLineIsADataLine) {
+  const struct {
+    const char* what;
+    Lines header, body;
+    std::string headerText, bodyText;  // without the generated Date and X-Priority
+  } cases[] = {
+      {"a header line of one dot, then commands",
+       {".", "MAIL FROM:<evil@x.test>", "..x"},
+       {},
+       "..\r\nMAIL FROM:<evil@x.test>\r\n...x\r\n",
+       ""},
+      {"a CR inside a header line",
+       {"X-Note: a\rRCPT TO:<inj@y.test>", "X-A: 1\r", "X-B: \r\r."},
+       {},
+       "X-Note: a\r\n RCPT TO:<inj@y.test>\r\nX-A: 1\r\nX-B: \r\n .\r\n",
+       ""},
+      {"CR, CR LF and LF inside a body line",
+       {},
+       {"x\r.\rMAIL FROM:<s@evil.test>", "a\r", "b\r\n.c", "\r"},
+       "",
+       "x\r\n..\r\nMAIL FROM:<s@evil.test>\r\na\r\n\r\nb\r\n..c\r\n\r\n\r\n"},
+  };
+  for (const auto& c : cases) {
+    TIdMessage message;
+    message.Headers.Lines = c.header;
+    message.Body = c.body;
+    message.Date = At(2004, 12, 7, 10, 1, 2);
+    MessageWriter writer;
+    writer.Charset = HeaderCharset::Latin1;
+    std::string text;
+    writer.WriteText(message, [&](std::string_view bytes) { text += bytes; });
+    const std::string generated = "Date: " + FormatMessageDate(message.Date) + "\r\nX-Priority: 3\r\n\r\n";
+    EXPECT_EQ(text, c.headerText + generated + c.bodyText) << c.what;
   }
 }

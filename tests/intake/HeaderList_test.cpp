@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/AsciiText.h"
+
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -16,6 +18,7 @@ TEST(HeaderList, GetValueFindsFirstLineAndUnfolds) {
                    "TO: second@b",
                    "X-Empty:",
                    "Bad : x",
+                   "BCC\t: hidden@x",
                    "Received: from a",
                    "\tby b",
                    " (c)",
@@ -26,8 +29,9 @@ TEST(HeaderList, GetValueFindsFirstLineAndUnfolds) {
       {"subject", "Hello world"},
       {"To", "a@b"},  // a repeated header: its first line counts
       {"X-Empty", ""},
-      {"Bad", ""},  // the name is not trimmed
-      {"Bad ", "x"},
+      {"Bad", "x"},  // blanks before the colon (the obsolete syntax) are no part of the name
+      {"Bad ", ""},
+      {"bcc", "hidden@x"},
       {"Received", "from a by b (c)"},
       {"Missing", ""},
       {"NoColonLine", ""},
@@ -78,12 +82,17 @@ struct FoldCase {
   Lines lines;
 };
 
-TEST(HeaderList, SetValueFoldsAt78) {
+// Folding goes only before a single blank between two other characters and
+// never inside a quoted string of a structured header; so joining the lines
+// (RFC 5322 unfolding) and GetValue both give back the value exactly.
+TEST(HeaderList, SetValueFoldsAt78WithoutChangingTheValue) {
   const std::string word9 = "abcdefgh ";  // nine characters with its blank
   std::string words;
   for (int i = 0; i < 10; ++i) words += word9;
   words.pop_back();  // 89 characters
   const std::string longWord(90, 'x');
+  const std::string a60(60, 'a'), b30(30, 'b');
+  const std::string boundary = "\"----=_Part, " + std::string(40, 'q') + " end\"";
   const FoldCase cases[] = {
       {"short", "Subject", "hello world", {"Subject: hello world"}},
       {"at the last blank within the limit",
@@ -91,18 +100,43 @@ TEST(HeaderList, SetValueFoldsAt78) {
        words,
        {"Subject: abcdefgh abcdefgh abcdefgh abcdefgh abcdefgh abcdefgh abcdefgh",  // 71
         " abcdefgh abcdefgh abcdefgh"}},
-      {"after a comma, the continuation opens with a blank",
+      {"a comma without a blank is no place to fold",
        "To",
-       std::string(60, 'a') + "@x.com," + std::string(30, 'b') + "@y.com",
-       {"To: " + std::string(60, 'a') + "@x.com,", " " + std::string(30, 'b') + "@y.com"}},
+       a60 + "@x.com," + b30 + "@y.com",
+       {"To: " + a60 + "@x.com," + b30 + "@y.com"}},
+      {"after a comma, at the blank that follows it",
+       "To",
+       a60 + "@x.com, " + b30 + "@y.com",
+       {"To: " + a60 + "@x.com,", " " + b30 + "@y.com"}},
+      {"never inside a quoted string",
+       "Content-Type",
+       "multipart/mixed; boundary=" + boundary,
+       {"Content-Type: multipart/mixed;", " boundary=" + boundary}},
+      {"a quote in unstructured text opens nothing",
+       "Subject",
+       "\"" + words,
+       {"Subject: \"abcdefgh abcdefgh abcdefgh abcdefgh abcdefgh abcdefgh abcdefgh",
+        " abcdefgh abcdefgh abcdefgh"}},
+      {"not inside a run of blanks",
+       "Subject",
+       std::string(70, 'c') + "  " + std::string(20, 'd'),
+       {"Subject: " + std::string(70, 'c') + "  " + std::string(20, 'd')}},
       {"nothing to break at", "Subject", longWord, {"Subject: " + longWord}},
       {"first break beyond the limit", "Subject", longWord + " end", {"Subject: " + longWord, " end"}},
       {"never right after the name", "Subject", " " + longWord, {"Subject:  " + longWord}},
+      {"before a long word that follows a short one",
+       "Subject",
+       "x " + longWord,
+       {"Subject: x", " " + longWord}},
   };
   for (const FoldCase& c : cases) {
     THeaderList headers;
     headers.SetValue(c.name, c.value);
     EXPECT_EQ(headers.Lines, c.lines) << c.what;
+    std::string joined;
+    for (std::string_view line : headers.Lines) joined += line;
+    EXPECT_EQ(joined, c.name + ": " + c.value) << c.what;
+    EXPECT_EQ(headers.GetValue(c.name), ascii::TrimSpacesAndControls(c.value)) << c.what;  // the lookup trims
   }
 }
 
@@ -114,7 +148,7 @@ TEST(HeaderList, FoldedValueReadsBack) {
   THeaderList headers;
   headers.SetValue("Subject", value);
   EXPECT_GT(headers.Lines.size(), 3u);
-  for (const std::string& line : headers.Lines) EXPECT_LE(line.size(), THeaderList::kFoldAt) << line;
+  for (std::string_view line : headers.Lines) EXPECT_LE(line.size(), THeaderList::kFoldAt) << line;
   EXPECT_EQ(headers.GetValue("Subject"), value);
 }
 

@@ -42,21 +42,23 @@ TEST_F(FixedZone, ProcessHeadersFillsEveryField) {
       "Organization: Org",
       "Return-Receipt-To: r@x",
       "References: <0@x>",
-      "Reply-To: rt@x, =?ISO-8859-1?Q?Not_decoded?= <rt2@x>",
+      "Reply-To: rt@x, =?ISO-8859-2?Q?Pawe=B3?= <rt2@x>",
       "Date: Tue, 7 Dec 2004 10:01:02 +0100",
-      "Sender: s@x",
+      "Sender: =?UTF-8?Q?J=C3=B6rg?= <s@x>",
       "X-Priority: 1 (Highest)",
   });
   message.BccList.Add().Address = "kept@x";
   message.ProcessHeaders();
 
   EXPECT_EQ(message.From.Name, "J\xf6rg M\xfcller");
+  EXPECT_EQ(message.From.NameCharset, "ISO-8859-1");
   EXPECT_EQ(message.From.Address, "jm@x.de");
   EXPECT_EQ(Rendered(message.Recipients), (std::vector<std::string>{"a@b.c", "\"Smith, John\" <js@x.com>"}));
   ASSERT_EQ(message.CCList.Count(), 1);  // the decoded quote and comma stay in the name
   EXPECT_EQ(message.CCList[0].Name, "\"Quote,");
   EXPECT_EQ(message.CCList[0].Address, "q@x");
   EXPECT_EQ(message.Subject, "Hello world");
+  EXPECT_EQ(message.SubjectCharset, "");
   EXPECT_EQ(message.ContentType, "text/plain; charset=\"iso-8859-1\"; format=flowed");
   EXPECT_EQ(message.CharSet, "ISO-8859-1");
   EXPECT_EQ(message.ContentTransferEncoding, "8bit");
@@ -67,9 +69,12 @@ TEST_F(FixedZone, ProcessHeadersFillsEveryField) {
   EXPECT_EQ(message.ReceiptRecipient.Address, "r@x");
   EXPECT_EQ(message.References, "<0@x>");
   ASSERT_EQ(message.ReplyTo.Count(), 2);
-  EXPECT_EQ(message.ReplyTo[1].Name, "=?ISO-8859-1?Q?Not_decoded?=");
+  EXPECT_EQ(message.ReplyTo[1].Name, "Pawe\xb3");  // Reply-To and Sender are decoded like From
+  EXPECT_EQ(message.ReplyTo[1].NameCharset, "ISO-8859-2");
   EXPECT_EQ(DateText(message.Date), "2004-12-07 11:01:02");
   EXPECT_EQ(message.Sender.Address, "s@x");
+  EXPECT_EQ(message.Sender.Name, "J\xc3\xb6rg");
+  EXPECT_EQ(message.Sender.NameCharset, "UTF-8");
   EXPECT_EQ(message.Priority, mpHighest);
   EXPECT_EQ(message.BccList.Count(), 1);
 }

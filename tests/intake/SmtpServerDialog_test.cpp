@@ -291,9 +291,15 @@ TEST_F(DialogOverLoopback, RecipientsTravelInOrderWithDuplicatesAndFreshAfterMai
   EXPECT_EQ(mails[1].EnvelopeFrom, "");
 }
 
+// Rejected addresses: an "@" after the closed address, and any CR, LF or NUL
+// inside it (which would reach an exchanger's command line).
 TEST_F(DialogOverLoopback, RejectedAddressEndsTheConnectionWithoutReply) {
   Start();
-  for (const std::string line : {"MAIL FROM:<a@x.org> b@y.org", "RCPT TO:<b@y.org>@"}) {
+  using namespace std::string_literals;
+  for (const std::string& line :
+       {"MAIL FROM:<a@x.org> b@y.org"s, "RCPT TO:<b@y.org>@"s, "MAIL FROM:<a@x.org\rRCPT TO:<inj@evil.org>>"s,
+        "RCPT TO:<b@y.org\rDATA>"s, "RCPT TO:\"b\r\"@y.org"s, "MAIL FROM:<a\0@x.org>"s,
+        "RCPT TO:<b@y\0.org>"s}) {
     auto client = Greeted();
     ASSERT_EQ(client->Command("HELO c"), kHelloOk);
     if (line[0] == 'R') {
@@ -421,6 +427,64 @@ TEST_F(DialogOverLoopback, CustomErrorIsTheWholeReplyAndKeepsTheRecipients) {
   EXPECT_EQ(client->ReadRawLines(2), kMailOk + kRcptOk);
   client->SendRaw("DATA\r\n.\r\n");
   EXPECT_EQ(client->ReadRawLines(2), kStartData + kOk);
+}
+
+// A long custom reply, such as one naming many failed recipients, goes out
+// as a multi-line reply of the same code, every line within 512 octets with
+// its CR LF, breaking at blanks, nothing of the text lost, and no control
+// character inside a line.
+TEST_F(DialogOverLoopback, LongCustomErrorContinuesOverLinesWithinTheLimit) {
+  Start();
+  std::string text = "Invalid recipient: ";
+  std::vector<std::string> addresses;
+  for (int i = 0; i < 1500; ++i) {
+    addresses.push_back("user" + std::to_string(i) + (i % 100 == 7 ? "\t\r" : "") + "@example.org");
+    text += (i ? ", " : "") + addresses.back();
+  }
+  recorder->Set(MailRecorder::Behaviour::CustomError, "550 " + text);
+  auto client = Greeted();
+  OpenTransaction(*client);
+  client->SendRaw("DATA\r\nSubject: 1\r\n\r\nx\r\n.\r\n");
+  ASSERT_EQ(client->ReadRawLine(), kStartData);
+  std::string joined;
+  for (int n = 0;; ++n) {
+    ASSERT_LT(n, 1000) << "no last line";
+    const std::string line = client->ReadRawLine();
+    ASSERT_GE(line.size(), 6u) << line;
+    EXPECT_LE(line.size(), 512u);
+    ASSERT_EQ(line.substr(line.size() - 2), "\r\n");
+    for (std::size_t i = 0; i + 2 < line.size(); ++i)
+      ASSERT_GE(static_cast<unsigned char>(line[i]), 0x20) << "control character at " << i << " of " << line;
+    EXPECT_EQ(line.substr(0, 3), "550");
+    joined += (joined.empty() ? "" : " ") + line.substr(4, line.size() - 6);
+    if (line[3] == ' ') break;
+    ASSERT_EQ(line[3], '-') << line;
+  }
+  std::string expected = text;
+  for (char& c : expected)
+    if (c == '\t' || c == '\r') c = ' ';
+  EXPECT_EQ(joined, expected);
+}
+
+TEST(CustomReplyWireForm, ShortLinesStayWholeLongOnesBreakAtBlanks) {
+  const std::string longWord(600, 'w');
+  const struct {
+    const char* name;
+    std::string reply;
+    std::string wire;
+  } cases[] = {
+      {"short reply unchanged", "550 Invalid recipient: a@x.org", "550 Invalid recipient: a@x.org\r\n"},
+      {"control characters become blanks",
+       "550 a\tb\x01"
+       "c\x7F",
+       "550 a b c \r\n"},
+      {"a word longer than a line is cut", "550 " + longWord,
+       "550-" + longWord.substr(0, 506) + "\r\n550 " + longWord.substr(506) + "\r\n"},
+      {"break at the last blank that fits", "550 " + std::string(500, 'a') + " " + std::string(10, 'b'),
+       "550-" + std::string(500, 'a') + "\r\n550 " + std::string(10, 'b') + "\r\n"},
+      {"no code: cut to one line", std::string(600, 'z'), std::string(510, 'z') + "\r\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CustomReplyWireForm(c.reply), c.wire) << c.name;
 }
 
 TEST_F(DialogOverLoopback, ThrowingHandlerClosesTheConnectionWithoutReply) {

@@ -81,8 +81,8 @@ TEST_F(OperationLogTest, DateAloneAtExactlyMidnight) {
   EXPECT_EQ(log.Lines().at(0), "1 a@b\ts\tSent successfully\t12/11/26");
 }
 
-// Line breaks and tabs inside any field would split the record or shift its
-// fields; every one of them becomes a space (a CR LF or LF CR pair, one space).
+// Line breaks, tabs and NULs inside any field would split the record, shift
+// its fields or cut the line short; every one of them becomes a space (a CR LF or LF CR pair, one space).
 TEST_F(OperationLogTest, FieldsAreCleanedOfTabsAndLineBreaks) {
   struct Case {
     std::string in, out;
@@ -94,6 +94,7 @@ TEST_F(OperationLogTest, FieldsAreCleanedOfTabsAndLineBreaks) {
       {"a\nb\rc", "a b c"},
       {"a\r\n\r\nb", "a  b"},
       {"tab\there", "tab here"},
+      {std::string("nul\0here", 8), "nul here"},
       {"\r\n", " "},
       {"plain", "plain"},
   };

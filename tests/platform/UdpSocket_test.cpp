@@ -33,6 +33,10 @@ TEST(UdpSocket, TimeoutDatagramAndAbort) {
   a.Abort();
   EXPECT_LT(waiter.get(), 1000ms);
   EXPECT_FALSE(a.IsOpen());
+  // The abort holds until it is cleared.
+  EXPECT_THROW(a.Open(), ESocketError);
+  EXPECT_FALSE(a.IsOpen());
+  a.ClearAbort();
   a.Open();
   EXPECT_TRUE(a.IsOpen());
 }

@@ -63,7 +63,7 @@ std::optional<std::string> WaitForGreeting(uint16_t port, std::chrono::milliseco
 }
 
 AppProcess::AppProcess(const std::string& executable, const std::vector<std::string>& args,
-                       const std::string& errorFile) {
+                       const std::string& errorFile, const std::string& outputFile) {
   std::vector<std::string> words{executable};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -74,6 +74,9 @@ AppProcess::AppProcess(const std::string& executable, const std::vector<std::str
   if (!errorFile.empty())
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
+  if (!outputFile.empty())
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
   const int rc = posix_spawn(&pid_, executable.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) throw std::runtime_error("could not start " + executable);

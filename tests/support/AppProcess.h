@@ -27,10 +27,11 @@ std::optional<std::string> WaitForGreeting(uint16_t port, std::chrono::milliseco
 
 class AppProcess {
  public:
-  // Starts executable with args, its standard error into errorFile when
-  // one is named; throws std::runtime_error when it cannot.
+  // Starts executable with args, its standard error into errorFile and its
+  // standard output into outputFile when they are named; throws
+  // std::runtime_error when it cannot.
   AppProcess(const std::string& executable, const std::vector<std::string>& args,
-             const std::string& errorFile = "");
+             const std::string& errorFile = "", const std::string& outputFile = "");
   // Kills the process if it still runs and reaps it.
   ~AppProcess();
   AppProcess(const AppProcess&) = delete;

@@ -55,6 +55,14 @@ std::vector<std::string> FakeSmtpMessage::BodyLines() const {
   return {blank + 1, lines.end()};
 }
 
+void ConcurrencyGauge::Enter() {
+  const int now = ++now_;
+  for (int most = most_; now > most && !most_.compare_exchange_weak(most, now);) {
+  }
+}
+
+void ConcurrencyGauge::Leave() { --now_; }
+
 // One connection: the server side of the dialog as the script says.
 class FakeSmtpServer::Session {
  public:
@@ -67,11 +75,13 @@ class FakeSmtpServer::Session {
       for (;;) {
         const std::string line = stream_.ReadLine();
         Record(line);
-        if (!Handle(line)) return;
+        if (stream_.HasBufferedLine()) RecordCommandAhead();
+        if (!Handle(line)) break;
       }
     } catch (const EFailure&) {
       // The peer went away, or the server is stopping.
     }
+    EndTransaction();
   }
 
  private:
@@ -92,24 +102,35 @@ class FakeSmtpServer::Session {
         message_ = FakeSmtpMessage{};
         message_.session = index_;
         message_.mailFrom = AddressOf(line);
+        BeginTransaction();
       }
       return true;
     }
     if (verb == "RCPT") {
-      if (!Respond(verb, line, {"250 OK"})) return false;
+      const std::vector<std::string> reply = inTransaction_ ? std::vector<std::string>{"250 OK"}
+                                                            : std::vector<std::string>{"503 Need MAIL first"};
+      if (!Respond(verb, line, reply)) return false;
       if (code_[0] == '2') message_.rcptTo.push_back(AddressOf(line));
       return true;
     }
     if (verb == "DATA") {
-      if (!Respond(verb, line, {"354 Send the text, end with ."})) return false;
+      // As RFC 2920 asks of a server: no text without a recipient taken.
+      const std::vector<std::string> reply = message_.rcptTo.empty()
+                                                 ? std::vector<std::string>{"554 No valid recipients"}
+                                                 : std::vector<std::string>{"354 Send the text, end with ."};
+      if (!Respond(verb, line, reply)) return false;
       return code_[0] == '3' ? ReceiveText() : true;
     }
     return Respond(verb, line, {"500 Command not recognized"});
   }
 
   std::vector<std::string> EhloReply() const {
-    if (script_.tls && !tls_) return {"250-fake.test", "250 STARTTLS"};
-    return {"250 fake.test"};
+    std::vector<std::string> reply{"250 fake.test"};
+    if (script_.pipelining) reply.push_back("250 PIPELINING");
+    if (script_.tls && !tls_) reply.push_back("250 STARTTLS");
+    // Every line but the last continues the reply.
+    for (std::size_t i = 0; i + 1 < reply.size(); ++i) reply[i][3] = '-';
+    return reply;
   }
 
   bool StartTls(const std::string& line) {
@@ -128,7 +149,24 @@ class FakeSmtpServer::Session {
 
   bool Envelope(bool goOn) {
     message_ = FakeSmtpMessage{};
+    EndTransaction();
     return goOn;
+  }
+
+  void BeginTransaction() {
+    if (inTransaction_) return;
+    inTransaction_ = true;
+    server_.transactions_.Enter();
+    if (script_.sharedTransactions) script_.sharedTransactions->Enter();
+  }
+
+  // Just before the reply to the end of the text goes out, so the peer
+  // cannot start another transaction that overlaps this one in the count.
+  void EndTransaction() {
+    if (!inTransaction_) return;
+    inTransaction_ = false;
+    server_.transactions_.Leave();
+    if (script_.sharedTransactions) script_.sharedTransactions->Leave();
   }
 
   bool ReceiveText() {
@@ -159,29 +197,72 @@ class FakeSmtpServer::Session {
   bool Respond(const std::string& verb, const std::string& line, std::vector<std::string> reply,
                const std::function<void()>& accepted = {}) {
     std::chrono::milliseconds delay = script_.replyDelay;
-    bool closeAfter = false;
+    const FakeSmtpRule* chosen = nullptr;
     for (const auto& rule : script_.rules) {
       if (Upper(rule.verb) != verb || (!rule.argument.empty() && !ContainsNoCase(line, rule.argument)))
         continue;
-      if (rule.action == FakeSmtpRule::Close) return false;
-      if (rule.action == FakeSmtpRule::Silent) {
-        StaySilent();
-        return false;
-      }
-      reply = rule.reply;
-      delay += rule.delay;
-      closeAfter = rule.action == FakeSmtpRule::ReplyThenClose;
+      chosen = &rule;
       break;
+    }
+    const auto action = chosen ? chosen->action : FakeSmtpRule::Reply;
+    if (action == FakeSmtpRule::Close) return false;
+    if (action == FakeSmtpRule::Reset) return ResetConnection();
+    if (action == FakeSmtpRule::Silent) {
+      StaySilent();
+      return false;
+    }
+    if (chosen) {
+      reply = chosen->reply;
+      delay += chosen->delay;
     }
     code_ = reply.empty() ? "000" : reply.front().substr(0, 3) + "000";
     if (accepted && code_[0] == '2') accepted();
     if (!server_.Pause(delay)) return false;
-    for (const auto& text : reply) {
-      stream_.Write(text);
-      stream_.Write("\r\n");
+    if (verb == ".") EndTransaction();
+    if (chosen && chosen->floodLines > 0 && !Flood(code_.substr(0, 3), chosen->floodLines)) return false;
+    std::string wire;
+    for (const auto& text : reply) wire += text + "\r\n";
+    if (chosen && chosen->byteInterval.count() > 0) {
+      if (!Trickle(wire, chosen->byteInterval)) return false;
+    } else {
+      stream_.Write(wire);
+      stream_.Flush(5000);
     }
-    stream_.Flush(5000);
-    return !closeAfter;
+    if (action == FakeSmtpRule::ReplyThenReset) return ResetConnection();
+    return action != FakeSmtpRule::ReplyThenClose;
+  }
+
+  // Continuation lines in bulk, as long as the peer takes them and at most
+  // `lines` of them; false when the peer went away or the server stops.
+  bool Flood(const std::string& code, int lines) {
+    const std::string one = code + "-flood flood flood flood flood flood flood flood\r\n";
+    std::string batch;
+    for (int i = 0; i < 1000; ++i) batch += one;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (int sent = 0; sent < lines; sent += 1000) {
+      if (server_.stopping_ || std::chrono::steady_clock::now() > until) return false;
+      stream_.Write(lines - sent >= 1000 ? batch : batch.substr(0, one.size() * (lines - sent)));
+      stream_.Flush(2000);
+    }
+    return true;
+  }
+
+  // One byte at a time with a pause before each.
+  bool Trickle(const std::string& wire, std::chrono::milliseconds interval) {
+    for (char c : wire) {
+      if (!server_.Pause(interval)) return false;
+      stream_.Write(std::string_view(&c, 1));
+      stream_.Flush(2000);
+    }
+    return true;
+  }
+
+  // Ends the session so that closing the socket sends a TCP reset instead of
+  // an orderly close.
+  bool ResetConnection() {
+    linger hard{1, 0};
+    setsockopt(stream_.NativeHandle(), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    return false;
   }
 
   // Reads and records until the peer goes; answers nothing.
@@ -195,6 +276,12 @@ class FakeSmtpServer::Session {
     server_.sessions_[index_].commands.push_back(command);
   }
 
+  void RecordCommandAhead() {
+    if (!script_.record) return;
+    std::lock_guard lock(server_.recordLock_);
+    ++server_.sessions_[index_].commandsAhead;
+  }
+
   FakeSmtpServer& server_;
   os::TcpStream& stream_;
   const FakeSmtpScript script_;
@@ -202,6 +289,7 @@ class FakeSmtpServer::Session {
   std::string code_ = "000";
   FakeSmtpMessage message_;
   bool tls_ = false;  // STARTTLS done on this connection
+  bool inTransaction_ = false;
 };
 
 FakeSmtpServer::FakeSmtpServer(const std::string& ip, FakeSmtpScript script, uint16_t port)
@@ -250,7 +338,7 @@ void FakeSmtpServer::AcceptLoop() {
       std::lock_guard lock(recordLock_);
       if (script.record) {
         index = static_cast<int>(sessions_.size());
-        sessions_.push_back({stream->PeerAddress().ip, {}, false, false});
+        sessions_.push_back({stream->PeerAddress().ip, {}, false, 0, false});
       }
     }
     auto connection = std::make_unique<Connection>();

@@ -1,7 +1,8 @@
 // A scriptable SMTP peer on a loopback address for tests and benchmarks: it
 // plays a remote mail exchanger, records what each session said and each
 // message it took, and can play the faults real exchangers show (refusals,
-// odd greetings and EHLO replies, closing, silence, slowness).
+// odd greetings and EHLO replies, closing, resetting, silence, slowness,
+// endless replies and replies that trickle in a byte at a time).
 #pragma once
 
 #include <atomic>
@@ -29,6 +30,8 @@ struct FakeSmtpRule {
     Close,           // close the connection without a reply
     Silent,          // never answer again in this session (the peer's read times out)
     ReplyThenClose,  // send the reply lines, then close the connection
+    Reset,           // drop the connection with a TCP reset, no reply
+    ReplyThenReset,  // send the reply lines, then drop the connection with a reset
   };
   // "CONNECT", "EHLO", "HELO", "MAIL", "RCPT", "DATA", "." (end of the
   // message text), "RSET", "QUIT", ...
@@ -40,6 +43,12 @@ struct FakeSmtpRule {
   // Whole reply lines, e.g. {"250-fake.test", "250 SIZE 1000"}.
   std::vector<std::string> reply;
   std::chrono::milliseconds delay{0};  // before the reply
+  // A hostile exchanger: this many "CODE-flood" lines go out before the reply
+  // lines (the code taken from the first reply line).
+  int floodLines = 0;
+  // A hostile exchanger: the reply goes out one byte at a time with this
+  // pause before each byte.
+  std::chrono::milliseconds byteInterval{0};
 
   static FakeSmtpRule Answer(std::string verb, std::vector<std::string> reply, std::string argument = "") {
     return {std::move(verb), std::move(argument), Reply, std::move(reply), {}};
@@ -47,8 +56,37 @@ struct FakeSmtpRule {
   static FakeSmtpRule AnswerThenClose(std::string verb, std::vector<std::string> reply) {
     return {std::move(verb), "", ReplyThenClose, std::move(reply), {}};
   }
+  static FakeSmtpRule AnswerThenReset(std::string verb, std::vector<std::string> reply) {
+    return {std::move(verb), "", ReplyThenReset, std::move(reply), {}};
+  }
+  static FakeSmtpRule ResetOn(std::string verb) { return {std::move(verb), "", Reset, {}, {}}; }
+  static FakeSmtpRule Flood(std::string verb, int lines, std::vector<std::string> reply) {
+    FakeSmtpRule rule = Answer(std::move(verb), std::move(reply));
+    rule.floodLines = lines;
+    return rule;
+  }
+  static FakeSmtpRule Trickle(std::string verb, std::chrono::milliseconds interval,
+                              std::vector<std::string> reply) {
+    FakeSmtpRule rule = Answer(std::move(verb), std::move(reply));
+    rule.byteInterval = interval;
+    return rule;
+  }
   static FakeSmtpRule CloseOn(std::string verb) { return {std::move(verb), "", Close, {}, {}}; }
   static FakeSmtpRule SilentOn(std::string verb) { return {std::move(verb), "", Silent, {}, {}}; }
+};
+
+// Counts what is going on at once, and the most there ever was, over one
+// or more fakes.
+class ConcurrencyGauge {
+ public:
+  void Enter();
+  void Leave();
+  int Now() const { return now_; }
+  int Most() const { return most_; }
+
+ private:
+  std::atomic<int> now_{0};
+  std::atomic<int> most_{0};
 };
 
 struct FakeSmtpScript {
@@ -62,6 +100,10 @@ struct FakeSmtpScript {
   // (FakeExchangerTls() has a certificate for the loopback exchangers).
   std::shared_ptr<const os::TlsContext> tls = nullptr;
   FakeTlsFault tlsFault = FakeTlsFault::None;  // how the handshake goes
+  // The EHLO reply names PIPELINING (RFC 2920).
+  bool pipelining = false;
+  // Also counts this fake's open mail transactions, with other fakes'.
+  std::shared_ptr<ConcurrencyGauge> sharedTransactions = {};
 };
 
 // A script that offers STARTTLS with the certificate made for the loopback
@@ -84,7 +126,10 @@ struct FakeSmtpSession {
   std::string peerIp;
   // Every line the peer sent outside message text; "." marks the end of a text.
   std::vector<std::string> commands;
-  bool tls = false;    // TLS was started
+  bool tls = false;  // TLS was started
+  // Commands that were already there when the one before them was
+  // answered: the peer did not wait for the reply (pipelining).
+  int commandsAhead = 0;
   bool ended = false;  // the connection is over
 };
 
@@ -109,6 +154,9 @@ class FakeSmtpServer {
   int SessionCount() const { return sessionCount_; }
   int MessageCount() const { return messageCount_; }
   int EndedSessionCount() const { return endedCount_; }
+  // Mail transactions open at once (from MAIL to the reply to the end of
+  // the text), now and at most.
+  const ConcurrencyGauge& Transactions() const { return transactions_; }
 
   // Ends every session and stops listening; the destructor does it too.
   void Stop();
@@ -144,6 +192,7 @@ class FakeSmtpServer {
   std::atomic<int> sessionCount_{0};
   std::atomic<int> messageCount_{0};
   std::atomic<int> endedCount_{0};
+  ConcurrencyGauge transactions_;
 
   std::mutex pauseLock_;
   std::condition_variable pauseWake_;

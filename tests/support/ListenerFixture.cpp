@@ -15,7 +15,7 @@ void MailRecorder::Set(Behaviour behaviour, const std::string& customError) {
 
 void MailRecorder::Receive(SmtpConnectionThread& sender, TIdMessage& msg, TIdEMailAddressList& rcpt,
                            std::string& customError) {
-  ReceivedMail mail{msg.Headers.Lines, msg.Body, {}, sender.EnvelopeFrom};
+  ReceivedMail mail{msg.Headers.Lines.ToVector(), msg.Body.ToVector(), {}, sender.EnvelopeFrom};
   for (const auto& item : rcpt) mail.Recipients.push_back(item.GetText());
   std::unique_lock lock(lock_);
   mails_.push_back(std::move(mail));

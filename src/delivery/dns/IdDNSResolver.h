@@ -26,8 +26,8 @@ class TIdDNSResolver {
   TIdDNSResolver(const TIdDNSResolver&) = delete;
   TIdDNSResolver& operator=(const TIdDNSResolver&) = delete;
 
-  // Opens the UDP socket on an ephemeral port unless it is open; after
-  // CloseSocket this opens a new one. Throws ESocketError.
+  // Opens the UDP socket on an ephemeral port unless it is open. Throws
+  // ESocketError, also after CloseSocket until ClearAbort.
   void Activate();
   bool Active() const { return socket_.IsOpen(); }
   void ClearResults() { results_.Clear(); }
@@ -44,8 +44,11 @@ class TIdDNSResolver {
   const std::string& Query() const { return query_; }               // the last query built
   uint16_t LocalPort() const { return socket_.LocalPort(); }
 
-  // Safe from any thread: a wait in progress fails at once with ESocketError.
+  // Safe from any thread: a wait in progress fails at once with ESocketError,
+  // and no query goes out until ClearAbort.
   void CloseSocket() { socket_.Abort(); }
+  // Owner only: lets Activate open a socket again after CloseSocket.
+  void ClearAbort() { socket_.ClearAbort(); }
 
  private:
   sockaddr_in ServerAddress() const;
