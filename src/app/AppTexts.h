@@ -50,6 +50,10 @@ inline constexpr char kNoDnsServer[] = "none known";
 // Headless: the DNS server in use changed. %1: the new one.
 inline constexpr char kHeadlessDnsServer[] = "DNS server now in use: %1.";
 
+// With --verbose, on a desktop too: this, then how the copy went
+// ("ann@a.test via mx.a.test: TLS (TLSv1.3, certificate verified)").
+inline constexpr char kDeliveredCopy[] = "Delivered: ";
+
 // The listener could not bind a port below 1024 for want of privileges.
 // %1: the port; %2: the settings file.
 inline constexpr char kPrivilegedPort[] =

@@ -84,6 +84,8 @@ class TDummyForm : public QObject {
   void ZeroFailedCount() { relay_.ZeroFailedCount(); }
   int32_t ActiveThreadCount() const { return relay_.ActiveThreadCount(); }
   int ThreadLoad() const { return relay_.ThreadLoad(); }
+  // Called on a connection thread for every copy an exchanger took.
+  void SetDeliveryHook(RelayServer::DeliveryHook hook) { relay_.SetDeliveryHook(std::move(hook)); }
 
   // Store the DNS and port choices (settings file, mail program accounts,
   // information boxes) and apply what applies at once.

@@ -1,10 +1,13 @@
 #include "app/HeadlessReporter.h"
 
 #include <QString>
+#include <cstdio>
 #include <memory>
+#include <string>
 
 #include "app/AppTexts.h"
 #include "app/DummyForm.h"
+#include "delivery/DeliveredCopy.h"
 
 HeadlessReporter::HeadlessReporter(std::string productName, std::FILE* out, DnsWarningGate::Clock clock)
     : productName_(std::move(productName)), out_(out), dnsGate_(std::move(clock)) {}
@@ -71,4 +74,13 @@ void ReportOnStandardError(TDummyForm& controller, std::FILE* out) {
   });
   QObject::connect(&controller, &TDummyForm::settingsChanged, &controller,
                    [reporter, &controller] { reporter->ShowDnsServer(controller.ActiveDnsServer()); });
+}
+
+void ReportDeliveredCopies(TDummyForm& controller) {
+  // Runs on the connection thread that delivered the copy; stdio locks the
+  // stream, so lines of several threads do not mix.
+  controller.SetDeliveryHook([](const DeliveredCopy& copy) {
+    std::fprintf(stderr, "%s%s\n", app_text::kDeliveredCopy, DescribeCopy(copy).c_str());
+    std::fflush(stderr);
+  });
 }

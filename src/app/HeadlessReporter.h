@@ -45,3 +45,7 @@ class HeadlessReporter {
 // Connects a reporter on standard error (tests give a file) to the
 // controller's requests; it lives as long as the controller.
 void ReportOnStandardError(TDummyForm& controller, std::FILE* out = stderr);
+
+// For --verbose, with or without a display: one line on standard error for
+// every copy an exchanger took, its host and whether it went over TLS.
+void ReportDeliveredCopies(TDummyForm& controller);

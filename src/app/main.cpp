@@ -98,7 +98,8 @@ QString UserFolderProblem(const AppPaths& paths) {
 
 // Runs the controller until it exits, with the windows on a desktop and the
 // headless reporter without one; the exit code of the program.
-int RunController(TDummyForm& controller, TOperationLog& log, QApplication& app, InstanceChannel& channel) {
+int RunController(TDummyForm& controller, TOperationLog& log, QApplication& app, InstanceChannel& channel,
+                  bool verbose) {
   QObject::connect(&channel, &InstanceChannel::restoreRequested, &controller, &TDummyForm::BringToFront);
   QObject::connect(&channel, &InstanceChannel::closeRequested, &controller, &TDummyForm::RequestExit);
   QObject::connect(&channel, &InstanceChannel::openRequested, &controller, &TDummyForm::RequestOpen);
@@ -110,6 +111,7 @@ int RunController(TDummyForm& controller, TOperationLog& log, QApplication& app,
   } else {
     windows = std::make_unique<ui::DesktopWindows>(controller, log);
   }
+  if (verbose) ReportDeliveredCopies(controller);
   // An exit requested while a start-up message was open has happened already.
   if (controller.FormCreate()) return controller.Closed() ? 0 : app.exec();
   // The port could not be taken: on a desktop the user chooses what to do
@@ -206,7 +208,7 @@ int main(int argc, char** argv) {
   int exitCode = 0;
   {
     TDummyForm controller(std::move(env), log);
-    exitCode = RunController(controller, log, app, channel);
+    exitCode = RunController(controller, log, app, channel, commandLine.verbose);
   }
   // Module finalisation: the log back to its file if it changed.
   log.SaveIfDirty(paths.LogFile());

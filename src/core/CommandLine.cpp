@@ -20,7 +20,9 @@ void PrintHelp(const AppPaths& paths) {
       "  open                 open the running Postwick's window, or start with it open\n"
       "  close                ask the running Postwick to exit\n"
       "  --headless           run without tray icon and windows, as on a server\n"
-      "  --verbose            show the messages of the Qt libraries too\n"
+      "  --verbose            a line on standard error for every delivered copy,\n"
+      "                       saying whether it went encrypted, and the messages\n"
+      "                       of the Qt libraries\n"
       "  --data-dir FOLDER    keep the settings, the log and the account store in FOLDER\n"
       "                       (also from the environment variable %s)\n"
       "  --install-autostart  start Postwick with your desktop session\n"
@@ -55,8 +57,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     bool CommandLine::*flag;
   } flags[] = {
       {"--headless", &CommandLine::headless},
-      {"--verbose", &CommandLine::verbose},
       {"--help", &CommandLine::help},
+      {"--verbose", &CommandLine::verbose},
       {"--version", &CommandLine::version},
       {"--install-autostart", &CommandLine::installAutostart},
       {"--remove-autostart", &CommandLine::removeAutostart},

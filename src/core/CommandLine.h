@@ -11,8 +11,8 @@ class AppPaths;
 
 struct CommandLine {
   bool headless = false;          // --headless
-  bool verbose = false;           // --verbose: Qt's own messages too
   bool help = false;              // --help
+  bool verbose = false;           // --verbose: delivered copies and Qt's messages on stderr
   bool version = false;           // --version
   bool installAutostart = false;  // --install-autostart
   bool removeAutostart = false;   // --remove-autostart

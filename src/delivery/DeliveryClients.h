@@ -1,8 +1,8 @@
 // The outbound clients of one connection thread: an SMTP client and a DNS
 // client for each delivery of a message that runs at once. The first pair
 // lives as long as the thread and carries the settings; more pairs are made
-// when a message needs them, with those settings, and kept for the thread's
-// later messages. Closing reaches every pair, from any thread.
+// when a message needs them, take those settings before every message, and
+// are kept for the thread's later messages. Closing reaches every pair, from any thread.
 #pragma once
 
 #include <cstddef>
@@ -25,8 +25,9 @@ class DeliveryClients {
   TIdDNSResolver& Resolver(std::size_t index);
   std::size_t Count() const;
 
-  // Owner only, while no delivery runs: makes at least count pairs. A pair
-  // made after CloseAll starts closed.
+  // Owner only, while no delivery runs: makes at least count pairs and gives
+  // every pair the first one's settings (TLS context included). A pair made
+  // after CloseAll starts closed.
   void Reserve(std::size_t count);
 
   // Safe from any thread: a DNS wait or an SMTP read, write or connect in

@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <mutex>
 
 #include "delivery/DeliveryLanes.h"
 #include "delivery/DeliveryTexts.h"
 #include "delivery/ExchangerSession.h"
 #include "delivery/ExchangerSlots.h"
+#include "delivery/HostSet.h"
 #include "delivery/MySMTPThread.h"
 #include "log/OperationLog.h"
 #include "platform/AsciiText.h"
@@ -29,6 +31,23 @@ struct RecipientOutcome {
   bool failed = true;
   bool lookupSucceeded = false;
   std::string status = delivery_text::kCouldNotResolveDomain;
+  DeliveredCopy copy;  // where and how it went, once delivered
+};
+
+// Hosts whose STARTTLS failed are remembered for one message: its other
+// recipients at such a host go in plain text at once, whichever worker
+// delivers them. A worker's client holds the message's set for one lane.
+class HostsWithoutTlsForLane {
+ public:
+  HostsWithoutTlsForLane(TIdSMTP& smtp, std::shared_ptr<HostSet> hosts) : smtp_(smtp) {
+    smtp_.HostsWithoutTls = std::move(hosts);
+  }
+  ~HostsWithoutTlsForLane() { smtp_.HostsWithoutTls.reset(); }
+  HostsWithoutTlsForLane(const HostsWithoutTlsForLane&) = delete;
+  HostsWithoutTlsForLane& operator=(const HostsWithoutTlsForLane&) = delete;
+
+ private:
+  TIdSMTP& smtp_;
 };
 
 // The exchangers of one recipient domain, looked up once per message.
@@ -137,6 +156,7 @@ class MessageDelivery {
                                     delivery_text::kSentSuccessfully);
         ++context_.Counters.SentCount;
         if (report) ++report->delivered;
+        if (thread_.OnCopyDelivered) thread_.OnCopyDelivered(outcome.copy);
       }
     }
     if (stopped) throw EFailure(delivery_text::kRelayingDenied);
@@ -161,15 +181,17 @@ class MessageDelivery {
   }
 
   void DeliverLane(const DeliveryLane& lane, std::size_t worker) {
-    ExchangerSession session(thread_.Clients().SMTP(worker), slots_, [this] { return Stopping(); });
+    TIdSMTP& smtp = thread_.Clients().SMTP(worker);
+    const HostsWithoutTlsForLane hostsWithoutTls(smtp, hostsWithoutTls_);
+    ExchangerSession session(smtp, slots_, [this] { return Stopping(); });
     TIdMessage copy = header_;
     for (std::size_t index : lane) {
       if (Stopping()) return;
-      DeliverTo(index, session, copy);
+      DeliverTo(index, session, smtp, copy);
     }
   }
 
-  void DeliverTo(std::size_t index, ExchangerSession& session, TIdMessage& copy) {
+  void DeliverTo(std::size_t index, ExchangerSession& session, const TIdSMTP& smtp, TIdMessage& copy) {
     RecipientOutcome& outcome = outcomes_[index];
     outcome.handled = true;
     copy.Recipients.Clear();
@@ -187,6 +209,7 @@ class MessageDelivery {
       if (IsSelfHost(host)) continue;
       if (session.Deliver(host, copy, msg_, outcome.status)) {
         outcome.failed = false;
+        outcome.copy = {recipients_[index].Address, host, smtp.TlsStatus()};
         break;
       }
     }
@@ -218,6 +241,7 @@ class MessageDelivery {
   // Each written by the one worker that has its recipient.
   std::vector<RecipientOutcome> outcomes_;
   ExchangerSlots slots_;
+  const std::shared_ptr<HostSet> hostsWithoutTls_ = std::make_shared<HostSet>();
   std::mutex selfLock_;
   std::map<std::string, bool> self_;
 };

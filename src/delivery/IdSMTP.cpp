@@ -43,6 +43,30 @@ bool PeerDropped(const ESocketError& failure) {
 }  // namespace
 
 void TIdSMTP::Connect(int timeoutMs) {
+  const bool tryTls = HostsWithoutTls == nullptr || !HostsWithoutTls->Contains(Host);
+  if (OpenSession(timeoutMs, tryTls)) return;
+  // Encryption failed with this host: once more without it, as it would
+  // have gone had the host never offered it.
+  if (HostsWithoutTls != nullptr) HostsWithoutTls->Insert(Host);
+  if (aborted_) throw EConnectionClosed();
+  OpenSession(timeoutMs, false);
+}
+
+bool TIdSMTP::OpenSession(int timeoutMs, bool tryTls) {
+  tls_ = {};
+  OpenConnection(timeoutMs);
+  try {
+    Expect(ReadReply(), {smtp_client::kServiceReady});
+    Introduce();
+    if (tryTls && Extensions.Has(smtp_client::kStartTls)) return StartTls();
+  } catch (...) {
+    Disconnect();
+    throw;
+  }
+  return true;
+}
+
+void TIdSMTP::OpenConnection(int timeoutMs) {
   stream_.Close();
   closed_ = false;
   transactionBegun_ = false;
@@ -53,21 +77,43 @@ void TIdSMTP::Connect(int timeoutMs) {
     closed_ = true;
     throw;
   }
-  try {
-    Expect(ReadReply(), {smtp_client::kServiceReady});
-    AuthSchemes.clear();
-    Extensions = {};
-    const std::string name = HeloName.empty() ? os::LocalHostName() : HeloName;
-    if (UseEhlo && SendCommand(smtp_client::kEhlo + name) == smtp_client::kOk) {
-      RecordAuthSchemes();
-      Extensions = EhloKeywords::Parse(lastText_);
-      return;
-    }
-    SendCommand(smtp_client::kHelo + name, {smtp_client::kOk});
-  } catch (...) {
-    Disconnect();
-    throw;
+}
+
+void TIdSMTP::Introduce() {
+  AuthSchemes.clear();
+  Extensions = {};
+  const std::string name = HeloName.empty() ? os::LocalHostName() : HeloName;
+  if (UseEhlo && SendCommand(smtp_client::kEhlo + name) == smtp_client::kOk) {
+    RecordAuthSchemes();
+    Extensions = EhloKeywords::Parse(lastText_);
+    return;
   }
+  SendCommand(smtp_client::kHelo + name, {smtp_client::kOk});
+}
+
+// Anything from the STARTTLS command to the end of the handshake that goes
+// wrong (a refusal, a time-out, a close, a broken handshake) only means this
+// host gets the message in plain text; an abort from another thread stays a
+// failure.
+bool TIdSMTP::StartTls() {
+  try {
+    if (SendCommand(smtp_client::kStartTls) != smtp_client::kServiceReady) {
+      Disconnect();
+      return false;
+    }
+    stream_.StartTls(os::TlsSession::ForClient(Tls ? Tls : os::TlsContext::DefaultClient(), Host),
+                     ReadTimeout);
+  } catch (const EFailure&) {
+    if (aborted_) throw;
+    // Mid-handshake the connection speaks neither plain text nor TLS: no QUIT.
+    stream_.Close();
+    closed_ = true;
+    return false;
+  }
+  tls_ = stream_.Tls();
+  // What the server offered before TLS may have been changed on the path.
+  Introduce();
+  return true;
 }
 
 void TIdSMTP::Send(const TIdMessage& message) { Send(message, message); }
@@ -132,11 +178,15 @@ void TIdSMTP::Disconnect() {
 bool TIdSMTP::Connected() const { return stream_.IsOpen() && !closed_; }
 
 void TIdSMTP::DisconnectSocket() {
+  aborted_ = true;
   closed_ = true;
   stream_.Abort();
 }
 
-void TIdSMTP::ClearAbort() { stream_.ClearAbort(); }
+void TIdSMTP::ClearAbort() {
+  stream_.ClearAbort();
+  aborted_ = false;
+}
 
 int TIdSMTP::SendCommand(const std::string& line, const Codes& accepted) {
   CheckCommandLine(line);

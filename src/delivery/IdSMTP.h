@@ -1,16 +1,19 @@
 // The outbound SMTP client: hands messages to one remote mail exchanger
-// (greeting, EHLO or HELO, one mail transaction after another, QUIT) and
-// keeps the last reply it read for the caller's log. Where the exchanger
-// offers PIPELINING, a transaction's commands go out in one write.
+// (greeting, EHLO or HELO, STARTTLS where offered, one mail transaction
+// after another, QUIT) and keeps the last reply it read for the caller's log.
+// Where the exchanger offers PIPELINING, a transaction's commands go out in
+// one write.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "delivery/EhloKeywords.h"
+#include "delivery/HostSet.h"
 #include "delivery/MessageWriter.h"
 #include "intake/IdMessage.h"
 #include "platform/TcpStream.h"
@@ -28,14 +31,23 @@ class TIdSMTP {
   EhloKeywords Extensions;
   // Generates the relayed message text; its charset and clock can be set.
   MessageWriter Writer;
+  // TLS settings for STARTTLS; empty: the shared default client context.
+  std::shared_ptr<const os::TlsContext> Tls;
+  // Hosts whose STARTTLS failed during the current message: they are not
+  // asked again. The engine hands one per message to all the clients that
+  // deliver it; empty: no memory.
+  std::shared_ptr<HostSet> HostsWithoutTls;
 
   TIdSMTP() = default;
   TIdSMTP(const TIdSMTP&) = delete;
   TIdSMTP& operator=(const TIdSMTP&) = delete;
 
   // Connects to Host:Port within timeoutMs, reads the 220 greeting and says
-  // EHLO (HELO when EHLO is not answered with 250). On failure the client is
-  // disconnected again and the closed mark set.
+  // EHLO (HELO when EHLO is not answered with 250). When the server offers
+  // STARTTLS, turns the connection into TLS and says EHLO again; should the
+  // server refuse STARTTLS or the handshake fail, reconnects once and goes
+  // on in plain text. On failure the client is disconnected again and the
+  // closed mark set.
   void Connect(int timeoutMs);
   // One mail transaction: RSET, MAIL FROM, RCPT TO for every To, Cc and Bcc
   // item, DATA, the message text and the closing ".". When the exchanger
@@ -57,6 +69,8 @@ class TIdSMTP {
   // The last reply read, kept until the next one, also across connections.
   int LastReplyCode() const { return lastCode_; }
   const std::vector<std::string>& LastReplyText() const { return lastText_; }
+  // The encryption of the current or last connection.
+  const os::TlsReport& TlsStatus() const { return tls_; }
   // Whether the last Send got as far as writing the message text: a failure
   // before that left the exchanger without any part of the message.
   bool TextStarted() const { return textStarted_; }
@@ -77,6 +91,15 @@ class TIdSMTP {
     Codes accepted;
   };
 
+  // Opens the connection and greets; with tryTls also starts TLS where
+  // offered. False when that failed and the connection was dropped.
+  bool OpenSession(int timeoutMs, bool tryTls);
+  void OpenConnection(int timeoutMs);
+  // EHLO, or HELO when EHLO is not answered with 250.
+  void Introduce();
+  // STARTTLS, the handshake and EHLO again. False, with the connection
+  // dropped, when the server refused STARTTLS or the handshake failed.
+  bool StartTls();
   // Sends a command line and reads the reply; an empty accepted list takes
   // any code. Returns the code.
   // Throws before sending anything when the line holds CR, LF or NUL.
@@ -98,6 +121,9 @@ class TIdSMTP {
 
   os::TcpStream stream_;
   std::atomic<bool> closed_{false};
+  // Set by DisconnectSocket until ClearAbort: no fallback then.
+  std::atomic<bool> aborted_{false};
+  os::TlsReport tls_;
   int lastCode_ = 0;
   std::vector<std::string> lastText_;
   bool transactionBegun_ = false;  // on the current connection

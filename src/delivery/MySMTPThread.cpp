@@ -2,13 +2,12 @@
 
 TMySMTPThread::TMySMTPThread(std::unique_ptr<os::TcpStream> connection,
                              std::shared_ptr<RelayCounters> counters)
-    : SmtpConnectionThread(std::move(connection)), counters_(std::move(counters)) {
+    : SmtpConnectionThread(std::move(connection)), active_(std::move(counters)) {
   SMTP().ReadTimeout = kSmtpReadTimeoutMs;
   DNSResolver().ReceiveTimeout = kDnsReceiveTimeoutMs;
-  ++counters_->ActiveThreadCount;
 }
 
-TMySMTPThread::~TMySMTPThread() { --counters_->ActiveThreadCount; }
+TMySMTPThread::~TMySMTPThread() = default;
 
 void TMySMTPThread::CloseClientSockets() { clients_.CloseAll(); }
 

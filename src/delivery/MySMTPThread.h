@@ -3,8 +3,10 @@
 // pair for each delivery of a message that runs at once.
 #pragma once
 
+#include <functional>
 #include <memory>
 
+#include "delivery/DeliveredCopy.h"
 #include "delivery/DeliveryClients.h"
 #include "delivery/IdSMTP.h"
 #include "delivery/RelayCounters.h"
@@ -19,6 +21,10 @@ class TMySMTPThread : public SmtpConnectionThread {
   // Counts itself in the relay's ActiveThreadCount while it lives.
   TMySMTPThread(std::unique_ptr<os::TcpStream> connection, std::shared_ptr<RelayCounters> counters);
   ~TMySMTPThread() override;
+
+  // Called on this thread for every copy an exchanger took; set before the
+  // thread starts.
+  std::function<void(const DeliveredCopy&)> OnCopyDelivered;
 
   // The first client pair: its settings hold for every pair.
   TIdSMTP& SMTP() { return clients_.SMTP(0); }
@@ -37,6 +43,23 @@ class TMySMTPThread : public SmtpConnectionThread {
   void Terminate() override;
 
  private:
+  // Counts the thread as active for as long as the mark lives. It is made
+  // before the clients and goes after them: freeing a TLS session still
+  // calls into OpenSSL, and once the count reaches zero the program may exit
+  // and OpenSSL's cleanup at exit may run.
+  class ActiveMark {
+   public:
+    explicit ActiveMark(std::shared_ptr<RelayCounters> counters) : counters_(std::move(counters)) {
+      ++counters_->ActiveThreadCount;
+    }
+    ~ActiveMark() { --counters_->ActiveThreadCount; }
+    ActiveMark(const ActiveMark&) = delete;
+    ActiveMark& operator=(const ActiveMark&) = delete;
+
+   private:
+    std::shared_ptr<RelayCounters> counters_;
+  };
+
+  ActiveMark active_;
   DeliveryClients clients_;
-  std::shared_ptr<RelayCounters> counters_;
 };

@@ -12,6 +12,7 @@ RelayServer::RelayServer(TOperationLog& log)
   listener_->ThreadClass = [this](std::unique_ptr<os::TcpStream> connection) {
     auto thread = std::make_unique<TMySMTPThread>(std::move(connection), counters_);
     thread->SMTP().Port = outboundPort_;
+    thread->OnCopyDelivered = [this](const DeliveredCopy& copy) { CopyDelivered(copy); };
     return thread;
   };
   listener_->OnConnect = [this](SmtpConnectionThread& thread) { LocalServerConnect(thread); };
@@ -52,6 +53,11 @@ int RelayServer::ConnectionLimitFor(std::size_t openFileLimit) {
   return connections > static_cast<std::size_t>(std::numeric_limits<int>::max())
              ? std::numeric_limits<int>::max()
              : static_cast<int>(connections);
+}
+
+void RelayServer::SetDeliveryHook(DeliveryHook hook) {
+  std::lock_guard lock(hookLock_);
+  deliveryHook_ = std::move(hook);
 }
 
 void RelayServer::SetPartialDeliveryHook(PartialDeliveryHook hook) {
@@ -98,4 +104,15 @@ void RelayServer::ReceiveMail(SmtpConnectionThread& sender, TIdMessage& msg, TId
 
 void RelayServer::LocalServerConnect(SmtpConnectionThread& thread) {
   if (localOnly_) RestrictToLocalPeers(thread);
+}
+
+void RelayServer::CopyDelivered(const DeliveredCopy& copy) {
+  ++(copy.tls.encrypted ? encryptedCopies_ : plainCopies_);
+  std::lock_guard lock(hookLock_);
+  if (!deliveryHook_) return;
+  try {
+    deliveryHook_(copy);
+  } catch (...) {
+    // Telling about a copy must never undo its delivery.
+  }
 }

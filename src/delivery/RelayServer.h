@@ -6,11 +6,13 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 
+#include "delivery/DeliveredCopy.h"
 #include "delivery/DeliveryEngine.h"
 #include "delivery/RelayCounters.h"
 #include "intake/LocalServer.h"
@@ -23,6 +25,8 @@ class RelayServer {
   // DNS server was known and 0 when not; the controller arms its DNS-warning
   // timer with it. Must not block.
   using DnsWarningHook = std::function<void(int tag)>;
+  // Called on a connection thread for every copy an exchanger took.
+  using DeliveryHook = std::function<void(const DeliveredCopy& copy)>;
   // Called on a connection thread after a message some of whose recipients
   // got it and some not, so the user can be told whom to send it to again.
   // Must not block.
@@ -54,6 +58,10 @@ class RelayServer {
   void SetLocalOnly(bool localOnly) { localOnly_ = localOnly; }
   bool LocalOnly() const { return localOnly_; }
   void SetDnsWarningHook(DnsWarningHook hook);
+  void SetDeliveryHook(DeliveryHook hook);
+  // Copies delivered since the start over TLS and in plain text.
+  int64_t EncryptedCopies() const { return encryptedCopies_; }
+  int64_t PlainCopies() const { return plainCopies_; }
   void SetPartialDeliveryHook(PartialDeliveryHook hook);
   // Port that outbound SMTP connections use (25; tests use another).
   void SetOutboundPort(int port) { outboundPort_ = port; }
@@ -88,6 +96,7 @@ class RelayServer {
   void ReceiveMail(SmtpConnectionThread& sender, TIdMessage& msg, TIdEMailAddressList& recipients,
                    std::string& customError);
   void LocalServerConnect(SmtpConnectionThread& thread);
+  void CopyDelivered(const DeliveredCopy& copy);
 
   TOperationLog& log_;
   std::shared_ptr<RelayCounters> counters_;
@@ -98,5 +107,8 @@ class RelayServer {
   std::atomic<int> outboundPort_{25};
   std::mutex hookLock_;
   DnsWarningHook dnsWarningHook_;
+  DeliveryHook deliveryHook_;
+  std::atomic<int64_t> encryptedCopies_{0};
+  std::atomic<int64_t> plainCopies_{0};
   PartialDeliveryHook partialDeliveryHook_;
 };

@@ -18,6 +18,7 @@ inline constexpr char kRcptTo[] = "RCPT TO:<";
 inline constexpr char kData[] = "DATA";
 inline constexpr char kEndOfData[] = ".";
 inline constexpr char kQuit[] = "QUIT";
+inline constexpr char kStartTls[] = "STARTTLS";
 // The EHLO keyword of an exchanger that takes commands in batches.
 inline constexpr char kPipelining[] = "PIPELINING";
 

@@ -46,3 +46,10 @@ class EConnectTimeout : public EFailure {
  public:
   EConnectTimeout() : EFailure("Connect timed out.") {}
 };
+
+// TLS could not be set up or broke: a failed handshake, a record that does
+// not decrypt, or plain text where only encrypted data may come.
+class ETlsError : public EFailure {
+ public:
+  using EFailure::EFailure;
+};

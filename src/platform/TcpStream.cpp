@@ -79,6 +79,13 @@ bool TcpStream::WaitUntil(short events, Deadline deadline) {
   }
 }
 
+int TcpStream::WaitLeft(const Deadline* deadline) {
+  if (deadline == nullptr) return kForever;
+  const auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now()).count();
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
 bool TcpStream::Receive(const Deadline* deadline) {
   if (inStart_ > 0) {
     in_.erase(0, inStart_);
@@ -87,14 +94,33 @@ bool TcpStream::Receive(const Deadline* deadline) {
   // Receive into the stack first, so a connection waiting for its next line
   // keeps no receive buffer on the heap.
   char chunk[kReceiveChunk];
+  if (!tls_) {
+    const std::size_t n = ReceiveRaw(chunk, sizeof chunk, deadline);
+    in_.append(chunk, n);
+    return n > 0;
+  }
   for (;;) {
-    ssize_t n = ::recv(fd_.get(), chunk, sizeof chunk, MSG_DONTWAIT);
-    if (n > 0) {
-      in_.append(chunk, static_cast<std::size_t>(n));
-      return true;
+    switch (tls_->Read(in_)) {
+      case TlsSession::ReadResult::Data:
+        return true;
+      case TlsSession::ReadResult::Closed:
+        return false;
+      case TlsSession::ReadResult::NeedInput:
+        break;
     }
+    SendTlsOutput(WaitLeft(deadline));  // a session may have to answer before it reads on
+    const std::size_t n = ReceiveRaw(chunk, sizeof chunk, deadline);
+    if (n == 0) return false;
+    tls_->Feed(chunk, n);
+  }
+}
+
+std::size_t TcpStream::ReceiveRaw(char* buffer, std::size_t size, const Deadline* deadline) {
+  for (;;) {
+    ssize_t n = ::recv(fd_.get(), buffer, size, MSG_DONTWAIT);
+    if (n > 0) return static_cast<std::size_t>(n);
     const int error = errno;
-    if (n == 0 || aborted_) return false;
+    if (n == 0 || aborted_) return 0;
     if (error == EINTR) continue;
     if (error != EAGAIN && error != EWOULDBLOCK) ThrowSocketError(error);
     if (!(deadline ? WaitUntil(POLLIN, *deadline) : Wait(POLLIN, kForever))) throw EReadTimeout();
@@ -139,9 +165,20 @@ void TcpStream::Flush(int timeoutMs) {
   std::string pending;
   pending.swap(out_);  // a failed flush leaves nothing behind to resend
   if (!fd_) throw EConnectionClosed();
+  if (tls_) {
+    tls_->Write(pending);
+    SendTlsOutput(timeoutMs);
+  } else {
+    SendRaw(pending, timeoutMs);
+  }
+  pending.clear();
+  if (pending.capacity() <= kKeepCapacity) out_.swap(pending);
+}
+
+void TcpStream::SendRaw(std::string_view bytes, int timeoutMs) {
   std::size_t sent = 0;
-  while (sent < pending.size()) {
-    ssize_t n = ::send(fd_.get(), pending.data() + sent, pending.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+  while (sent < bytes.size()) {
+    ssize_t n = ::send(fd_.get(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n > 0) {
       sent += static_cast<std::size_t>(n);
       continue;
@@ -152,9 +189,46 @@ void TcpStream::Flush(int timeoutMs) {
     if (error != EAGAIN && error != EWOULDBLOCK) ThrowSocketError(error);
     if (!Wait(POLLOUT, timeoutMs)) throw ESocketError(SocketErrorText(ETIMEDOUT), ETIMEDOUT);
   }
-  pending.clear();
-  if (pending.capacity() <= kKeepCapacity) out_.swap(pending);
 }
+
+void TcpStream::SendTlsOutput(int timeoutMs) {
+  tlsOut_.clear();
+  tls_->TakeOutput(tlsOut_);
+  SendRaw(tlsOut_, timeoutMs);
+  tlsOut_.clear();
+  if (tlsOut_.capacity() > kKeepCapacity) tlsOut_.shrink_to_fit();
+}
+
+void TcpStream::StartTls(std::unique_ptr<TlsSession> session, int timeoutMs) {
+  if (!fd_) throw EConnectionClosed();
+  // Bytes that came with or after the reply inviting the handshake were
+  // sent before any encryption; taking them as if from inside TLS would let
+  // whoever is on the path write into the session.
+  if (inStart_ < in_.size())
+    throw ETlsError("TLS handshake failed: plain text after the invitation to start TLS");
+  in_.clear();
+  inStart_ = 0;
+  tls_ = std::move(session);
+  // One deadline for the whole handshake, as for a line: a peer dripping
+  // bytes must not stretch it without end.
+  const Deadline deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+  const Deadline* limit = timeoutMs == kForever ? nullptr : &deadline;
+  char chunk[kReceiveChunk];
+  for (;;) {
+    const bool done = tls_->Handshake();
+    SendTlsOutput(WaitLeft(limit));
+    if (done) return;
+    const std::size_t n = ReceiveRaw(chunk, sizeof chunk, limit);
+    if (n == 0) {
+      peerClosed_ = true;
+      throw EConnectionClosed();
+    }
+    tls_->Feed(chunk, n);
+  }
+}
+
+TlsReport TcpStream::Tls() const { return tls_ ? tls_->Report() : TlsReport{}; }
 
 void TcpStream::Abort() {
   std::lock_guard lock(abortLock_);
@@ -176,6 +250,9 @@ void TcpStream::Close() {
   in_.shrink_to_fit();
   inStart_ = 0;
   out_.clear();
+  tls_.reset();
+  tlsOut_.clear();
+  tlsOut_.shrink_to_fit();
 }
 
 bool TcpStream::IsOpen() const { return fd_ && !aborted_ && !peerClosed_; }

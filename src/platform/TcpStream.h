@@ -8,12 +8,14 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 
 #include "platform/Fd.h"
 #include "platform/NetAddress.h"
+#include "platform/Tls.h"
 
 namespace os {
 
@@ -48,6 +50,16 @@ class TcpStream {
   // each part. Throws ESocketError or EReadTimeout-like failures on trouble.
   void Flush(int timeoutMs = kForever);
 
+  // Turns the connection into a TLS one: runs the handshake, all of it
+  // within timeoutMs, and from then on every read and write
+  // goes through the session. Call with nothing written and unsent. Throws
+  // ETlsError (also when unread plain text is buffered, which a peer could
+  // have slipped in ahead of the handshake), EReadTimeout, EConnectionClosed
+  // or ESocketError; the stream is of no further use then.
+  void StartTls(std::unique_ptr<TlsSession> session, int timeoutMs);
+  // The encryption in use: encrypted is false on a plain connection.
+  TlsReport Tls() const;
+
   // Safe from any thread: shuts the socket down so the owner's blocked call
   // fails at once. The descriptor stays open until the owner calls Close.
   // The abort holds across Close: every later Connect fails with
@@ -77,6 +89,14 @@ class TcpStream {
   // Receives more bytes into the input buffer; false when the peer closed.
   // Without a deadline it waits without end.
   bool Receive(const Deadline* deadline);
+  // The socket itself: some bytes into buffer (0 when the peer closed or
+  // the socket was aborted), and all of bytes out.
+  std::size_t ReceiveRaw(char* buffer, std::size_t size, const Deadline* deadline);
+  // The milliseconds left until the deadline, kForever without one.
+  static int WaitLeft(const Deadline* deadline);
+  void SendRaw(std::string_view bytes, int timeoutMs);
+  // Sends what the TLS session has ready for the peer.
+  void SendTlsOutput(int timeoutMs);
 
   Fd fd_;
   mutable std::mutex abortLock_;  // orders Abort against Close/Connect
@@ -85,6 +105,8 @@ class TcpStream {
   std::string in_;
   std::size_t inStart_ = 0;  // consumed prefix of in_
   std::string out_;
+  std::unique_ptr<TlsSession> tls_;  // set once TLS has been started
+  std::string tlsOut_;               // encrypted bytes on their way out
 };
 
 }  // namespace os

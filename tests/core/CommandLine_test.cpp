@@ -15,23 +15,28 @@ TEST(CommandLine, OptionsAndTheFirstPlainArgument) {
   ::unsetenv(kDataDirVariable);
   struct Case {
     std::vector<std::string> args;
-    bool headless;
+    bool headless, verbose;
     std::string dataDir, command;
   } cases[] = {
-      {{}, false, "", ""},
-      {{"open"}, false, "", "open"},
-      {{"close", "open"}, false, "", "close"},  // only the first one counts
-      {{"--headless", "close"}, true, "", "close"},
-      {{"open", "--headless"}, true, "", "open"},
-      {{"--data-dir", "/tmp/d", "open"}, false, "/tmp/d", "open"},
-      {{"--data-dir=/tmp/d", "--headless"}, true, "/tmp/d", ""},
-      {{"--data-dir", "open"}, false, "open", ""},  // the option takes the next argument as its folder
+      {{}, false, false, "", ""},
+      {{"open"}, false, false, "", "open"},
+      {{"close", "open"}, false, false, "", "close"},  // only the first one counts
+      {{"--headless", "close"}, true, false, "", "close"},
+      {{"open", "--headless"}, true, false, "", "open"},
+      {{"--verbose"}, false, true, "", ""},
+      {{"--headless", "open", "--verbose"}, true, true, "", "open"},
+      {{"--verbose", "--verbose", "close"}, false, true, "", "close"},
+      {{"--data-dir", "/tmp/d", "open"}, false, false, "/tmp/d", "open"},
+      {{"--data-dir=/tmp/d", "--headless"}, true, false, "/tmp/d", ""},
+      {{"--data-dir", "--verbose"}, false, false, "--verbose", ""},  // the option's folder, not --verbose
+      {{"--data-dir", "open"}, false, false, "open", ""},  // the option takes the next argument as its folder
   };
   for (const auto& c : cases) {
     const CommandLine line = ParseCommandLine(c.args);
     std::string name;
     for (const auto& arg : c.args) name += arg + " ";
     EXPECT_EQ(line.headless, c.headless) << name;
+    EXPECT_EQ(line.verbose, c.verbose) << name;
     EXPECT_EQ(line.dataDir, c.dataDir) << name;
     EXPECT_EQ(line.command, c.command) << name;
   }
@@ -58,6 +63,7 @@ TEST(CommandLine, OneShotOptionsAndRefusedArguments) {
       {{"--bogus"}, "", "", "", "unknown option '--bogus'"},
       {{"--headless", "-x", "open"}, "h", "", "", "unknown option '-x'"},
       {{"--Help"}, "", "", "", "unknown option '--Help'"},  // letter case matters
+      {{"--Verbose"}, "", "", "", "unknown option '--Verbose'"},
       {{"--data-dir"}, "", "", "", "option '--data-dir' needs a folder"},
       {{"--data-dir="}, "", "", "", "option '--data-dir' needs a folder"},
       {{"--install-autostart", "--remove-autostart"}, "iR", "", "", "exclude each other"},

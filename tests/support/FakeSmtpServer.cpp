@@ -88,9 +88,9 @@ class FakeSmtpServer::Session {
   // Serves one command line; false when the session is over.
   bool Handle(const std::string& line) {
     const std::string verb = VerbOf(line);
-    if (verb == "EHLO" && script_.pipelining)
-      return Envelope(Respond(verb, line, {"250-fake.test", "250 PIPELINING"}));
-    if (verb == "EHLO" || verb == "HELO") return Envelope(Respond(verb, line, {"250 fake.test"}));
+    if (verb == "EHLO") return Envelope(Respond(verb, line, EhloReply()));
+    if (verb == "HELO") return Envelope(Respond(verb, line, {"250 fake.test"}));
+    if (verb == "STARTTLS") return StartTls(line);
     if (verb == "RSET" || verb == "NOOP") return Envelope(Respond(verb, line, {"250 OK"}));
     if (verb == "QUIT") {
       Respond(verb, line, {"221 fake.test closing"});
@@ -122,6 +122,29 @@ class FakeSmtpServer::Session {
       return code_[0] == '3' ? ReceiveText() : true;
     }
     return Respond(verb, line, {"500 Command not recognized"});
+  }
+
+  std::vector<std::string> EhloReply() const {
+    std::vector<std::string> reply{"250 fake.test"};
+    if (script_.pipelining) reply.push_back("250 PIPELINING");
+    if (script_.tls && !tls_) reply.push_back("250 STARTTLS");
+    // Every line but the last continues the reply.
+    for (std::size_t i = 0; i + 1 < reply.size(); ++i) reply[i][3] = '-';
+    return reply;
+  }
+
+  bool StartTls(const std::string& line) {
+    if (!script_.tls || tls_) return Respond("STARTTLS", line, {"502 Not offered"});
+    if (!Respond("STARTTLS", line, {"220 Go ahead"})) return false;
+    if (code_[0] != '2') return true;
+    if (!ServeTlsHandshake(stream_, script_.tls, script_.tlsFault)) return false;
+    tls_ = true;
+    message_ = FakeSmtpMessage{};
+    if (script_.record) {
+      std::lock_guard lock(server_.recordLock_);
+      server_.sessions_[index_].tls = true;
+    }
+    return true;
   }
 
   bool Envelope(bool goOn) {
@@ -156,6 +179,7 @@ class FakeSmtpServer::Session {
       }
     }
     Record(".");
+    message_.overTls = tls_;
     // The message is on record before the peer hears that it was taken.
     const bool goOn = Respond(".", ".", {"250 OK queued"}, [this] {
       ++server_.messageCount_;
@@ -264,6 +288,7 @@ class FakeSmtpServer::Session {
   const int index_;
   std::string code_ = "000";
   FakeSmtpMessage message_;
+  bool tls_ = false;  // STARTTLS done on this connection
   bool inTransaction_ = false;
 };
 
@@ -313,7 +338,7 @@ void FakeSmtpServer::AcceptLoop() {
       std::lock_guard lock(recordLock_);
       if (script.record) {
         index = static_cast<int>(sessions_.size());
-        sessions_.push_back({stream->PeerAddress().ip, {}, 0, false});
+        sessions_.push_back({stream->PeerAddress().ip, {}, false, 0, false});
       }
     }
     auto connection = std::make_unique<Connection>();

@@ -19,6 +19,7 @@
 #include "platform/Fd.h"
 #include "platform/TcpListener.h"
 #include "platform/TcpStream.h"
+#include "support/FakeSmtpTls.h"
 
 namespace testing_support {
 
@@ -95,11 +96,19 @@ struct FakeSmtpScript {
   std::chrono::milliseconds replyDelay{0};  // before every reply
   // Off for load runs: sessions and messages are only counted.
   bool record = true;
+  // When set, EHLO offers STARTTLS and the fake serves it with this context
+  // (FakeExchangerTls() has a certificate for the loopback exchangers).
+  std::shared_ptr<const os::TlsContext> tls = nullptr;
+  FakeTlsFault tlsFault = FakeTlsFault::None;  // how the handshake goes
   // The EHLO reply names PIPELINING (RFC 2920).
   bool pipelining = false;
   // Also counts this fake's open mail transactions, with other fakes'.
   std::shared_ptr<ConcurrencyGauge> sharedTransactions = {};
 };
+
+// A script that offers STARTTLS with the certificate made for the loopback
+// exchangers, its handshake played as fault says.
+FakeSmtpScript OfferingTls(std::vector<FakeSmtpRule> rules = {}, FakeTlsFault fault = FakeTlsFault::None);
 
 struct FakeSmtpMessage {
   int session = 0;                     // index into Sessions()
@@ -107,6 +116,7 @@ struct FakeSmtpMessage {
   std::vector<std::string> rcptTo;     // accepted RCPT TO addresses
   std::vector<std::string> wireLines;  // text lines as they came (dot-stuffed)
   std::vector<std::string> lines;      // text lines with the stuffing removed
+  bool overTls = false;                // arrived on an encrypted connection
 
   std::vector<std::string> HeaderLines() const;  // lines before the first empty one
   std::vector<std::string> BodyLines() const;    // lines after it
@@ -116,6 +126,7 @@ struct FakeSmtpSession {
   std::string peerIp;
   // Every line the peer sent outside message text; "." marks the end of a text.
   std::vector<std::string> commands;
+  bool tls = false;  // TLS was started
   // Commands that were already there when the one before them was
   // answered: the peer did not wait for the reply (pipelining).
   int commandsAhead = 0;
