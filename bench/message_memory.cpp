@@ -14,9 +14,9 @@
 #include <thread>
 
 #include "platform/Failure.h"
-#include "support/SmtpWireClient.h"
 #include "support/ProcessStats.h"
 #include "support/RelayHarness.h"
+#include "support/SmtpWireClient.h"
 
 using namespace testing_support;
 using Clock = std::chrono::steady_clock;

@@ -83,4 +83,3 @@ class SmtpServerDialog {
 // True when line invokes word: the whole line is the word, or the word and
 // one space begin it; letter case is ignored. params gets what follows.
 bool MatchCommandWord(std::string_view line, std::string_view word, std::string& params);
-

@@ -617,9 +617,11 @@ TEST(IdSMTP, PipelinedRefusalIsTheFirstRefusingReply) {
     EXPECT_FALSE(smtp.ClosedGracefully());
     EXPECT_FALSE(smtp.TextStarted());
     smtp.Disconnect();
-    const Lines commands = Transcript(fake);
-    const Lines expected = {"EHLO me.test", "MAIL FROM:<sender@x.test>", "RCPT TO:<rcpt@y.test>", "DATA",
-                            "QUIT"};
+    Lines commands = Transcript(fake);
+    // The client leaves the replies after the refusal unread and closes, so
+    // its kernel may reset the connection before the fake has read QUIT.
+    if (!commands.empty() && commands.back() == "QUIT") commands.pop_back();
+    const Lines expected = {"EHLO me.test", "MAIL FROM:<sender@x.test>", "RCPT TO:<rcpt@y.test>", "DATA"};
     EXPECT_EQ(commands, expected) << Show(commands);
     EXPECT_EQ(fake.MessageCount(), 0);
   }
