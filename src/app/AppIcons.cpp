@@ -6,7 +6,7 @@ namespace {
 
 struct IconRow {
   AppIcon which;
-  const char* themeName;  // freedesktop icon naming specification
+  const char* themeName;  // standard name in the desktop's icon theme
   const char* bundled;    // resource path of our own drawing
 };
 
