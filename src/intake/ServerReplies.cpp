@@ -6,7 +6,15 @@
 std::string FormatTemplate(std::string_view pattern, std::string_view argument) {
   std::string result(pattern);
   const std::size_t at = result.find("%s");
-  if (at != std::string::npos) result.replace(at, 2, argument);
+  if (at == std::string::npos) return result;
+  // The argument is the client's own text echoed back: a bare CR in it would
+  // end the reply line early for a client that ends lines there.
+  std::string echoed(argument);
+  for (char& c : echoed) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = ' ';
+  }
+  result.replace(at, 2, echoed);
   return result;
 }
 

@@ -63,7 +63,8 @@ inline constexpr std::string_view kExternalRestricted = "External connections ar
 
 }  // namespace replies
 
-// Replaces the one "%s" of a template by the argument, taken literally.
+// Replaces the one "%s" of a template by the argument, taken literally but
+// for its control characters, which become blanks.
 std::string FormatTemplate(std::string_view pattern, std::string_view argument);
 
 // "code text" followed by CR LF.

@@ -241,6 +241,18 @@ TEST_F(DialogOverLoopback, HeloWithoutParameterAndEmptyLines) {
   EXPECT_EQ(client->Command("NOOP"), "250 Ok\r\n");
 }
 
+TEST_F(DialogOverLoopback, EchoedTextKeepsTheReplyOneLine) {
+  Start();
+  auto client = Greeted();
+  // The line ends at the LF; the CR before it goes, the bare CR inside stays
+  // in the parameter and must not reach the reply as a line end.
+  client->SendRaw("HELO a\rb\x01\tc\x7F\r\r\n");
+  EXPECT_EQ(client->ReadRawLine(), "250 Hello a b  c  \r\n");
+  client->SendRaw("VRFY x\ry\r\n");
+  EXPECT_EQ(client->ReadRawLine(), "500 Syntax Error - Command not understood: x y\r\n");
+  EXPECT_EQ(client->Command("NOOP"), "250 Ok\r\n");
+}
+
 TEST_F(DialogOverLoopback, SenderAndRecipientForms) {
   Start();
   const std::pair<std::string, std::string> cases[] = {
