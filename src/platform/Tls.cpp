@@ -11,20 +11,10 @@
 #include <cstdlib>
 
 #include "platform/Failure.h"
+#include "platform/OpenSslHandles.h"
 
 namespace os {
 namespace {
-
-template <auto Release>
-struct Releaser {
-  template <typename T>
-  void operator()(T* handle) const {
-    Release(handle);
-  }
-};
-using BioPtr = std::unique_ptr<BIO, Releaser<BIO_free_all>>;
-using X509Ptr = std::unique_ptr<X509, Releaser<X509_free>>;
-using KeyPtr = std::unique_ptr<EVP_PKEY, Releaser<EVP_PKEY_free>>;
 
 constexpr std::size_t kReadChunk = 16384;
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "delivery/dns/IdDNSResolver.h"
+#include "support/DnsResolverFixture.h"
 #include "support/FakeDnsServer.h"
 
 using namespace std::string_literals;
@@ -30,14 +31,8 @@ std::string Rr(const std::string& owner, uint16_t type, const std::string& rdata
   return owner + U16(type) + U16(1) + U32(60) + U16(static_cast<uint16_t>(rdata.size())) + rdata;
 }
 
-class DnsAnswerDecoder : public ::testing::Test {
+class DnsAnswerDecoder : public testing_support::DnsResolverFixture {
  protected:
-  void SetUp() override {
-    resolver.Host = fake.Address();
-    resolver.QueryRecords = TQueryRecordTypes{qtMX};
-    resolver.ReceiveTimeout = 5000;
-    resolver.Activate();
-  }
   // Serves the bytes as the answer and returns the failure text, or "no failure".
   std::string Serve(const std::string& answer) {
     fake.AddRaw(kDomain, answer);
@@ -49,9 +44,6 @@ class DnsAnswerDecoder : public ::testing::Test {
     }
     return "no failure";
   }
-
-  FakeDnsServer fake;
-  TIdDNSResolver resolver;
 };
 
 TEST_F(DnsAnswerDecoder, CompressionPointingIntoTheQuestion) {

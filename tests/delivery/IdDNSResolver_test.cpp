@@ -9,6 +9,7 @@
 #include <set>
 #include <thread>
 
+#include "support/DnsResolverFixture.h"
 #include "support/FakeDnsServer.h"
 
 using namespace std::chrono_literals;
@@ -34,21 +35,12 @@ std::vector<std::pair<int, std::string>> MxList(const TQueryResult& result) {
   return list;
 }
 
-class IdDNSResolver : public ::testing::Test {
+class IdDNSResolver : public testing_support::DnsResolverFixture {
  protected:
-  void SetUp() override {
-    resolver.Host = fake.Address();
-    resolver.QueryRecords = TQueryRecordTypes{qtMX};
-    resolver.ReceiveTimeout = 5000;
-    resolver.Activate();
-  }
   std::string Failure(const std::string& domain) {
     resolver.ClearResults();
     return FailureOf([&] { resolver.Resolve(domain); });
   }
-
-  FakeDnsServer fake;
-  TIdDNSResolver resolver;
 };
 
 TEST_F(IdDNSResolver, MxQueryBytesOnTheWire) {

@@ -10,43 +10,23 @@
 #include "delivery/IdSMTP.h"
 #include "platform/Failure.h"
 #include "support/FakeSmtpServer.h"
+#include "support/SmtpClientFixture.h"
 #include "support/Timing.h"
 
 using namespace std::chrono_literals;
+using testing_support::Aim;
 using testing_support::BacklogFullListener;
 using testing_support::Eventually;
 using testing_support::FakeSmtpRule;
 using testing_support::FakeSmtpServer;
-
-namespace {
-
-TIdMessage Message(const std::string& to) {
-  TIdMessage m;
-  m.Headers.Lines = {"Subject: Test"};
-  m.From.Address = "sender@x.test";
-  m.Recipients.Add().Address = to;
-  m.Subject = "Test";
-  m.Date = EncodeDateTime({2004, 12, 7, 10, 1, 2, 0});
-  m.Body = {"Hello", "."};
-  return m;
-}
-
-void Aim(TIdSMTP& smtp, const std::string& ip, uint16_t port) {
-  smtp.Host = ip;
-  smtp.Port = port;
-  smtp.ReadTimeout = 30000;
-  smtp.HeloName = "me.test";
-  smtp.Writer.Charset = HeaderCharset::Latin1;
-}
-
-}  // namespace
+using testing_support::PlainMessage;
 
 TEST(IdSMTPConcurrency, DisconnectSocketEndsABlockedReadAtOnce) {
   FakeSmtpServer fake("127.0.0.1", {{FakeSmtpRule::SilentOn(".")}});
   TIdSMTP smtp;
-  Aim(smtp, fake.Ip(), fake.Port());
+  Aim(smtp, fake.Ip(), fake.Port(), 30000);
   smtp.Connect(2000);
-  TIdMessage message = Message("a@y.test");
+  TIdMessage message = PlainMessage("a@y.test");
   auto sending = std::async(std::launch::async, [&] {
     try {
       smtp.Send(message);
@@ -74,7 +54,7 @@ TEST(IdSMTPConcurrency, DisconnectSocketEndsABlockedReadAtOnce) {
 TEST(IdSMTPConcurrency, DisconnectSocketEndsAConnectInProgress) {
   BacklogFullListener full;
   TIdSMTP smtp;
-  Aim(smtp, "127.0.0.1", full.Port());
+  Aim(smtp, "127.0.0.1", full.Port(), 30000);
   auto connecting = std::async(std::launch::async, [&] {
     try {
       smtp.Connect(30000);
@@ -100,7 +80,7 @@ TEST(IdSMTPConcurrency, DisconnectSocketEndsAConnectInProgress) {
 TEST(IdSMTPConcurrency, DropBetweenConnectionsHoldsUntilCleared) {
   FakeSmtpServer fake;
   TIdSMTP smtp;
-  Aim(smtp, fake.Ip(), fake.Port());
+  Aim(smtp, fake.Ip(), fake.Port(), 30000);
   smtp.DisconnectSocket();
   for (int attempt = 0; attempt < 2; ++attempt) {
     const auto start = std::chrono::steady_clock::now();
@@ -113,7 +93,7 @@ TEST(IdSMTPConcurrency, DropBetweenConnectionsHoldsUntilCleared) {
 
   smtp.ClearAbort();
   smtp.Connect(2000);
-  TIdMessage message = Message("a@y.test");
+  TIdMessage message = PlainMessage("a@y.test");
   smtp.Send(message);
   smtp.Disconnect();
   EXPECT_EQ(fake.MessageCount(), 1);
@@ -136,10 +116,10 @@ TEST(IdSMTPConcurrency, ManyClientsAgainstSeveralExchangers) {
       TIdSMTP smtp;
       for (int i = 0; i < kMessagesEach; ++i) {
         const auto& host = *hosts[(c + i) % kHosts];
-        Aim(smtp, host.Ip(), host.Port());
+        Aim(smtp, host.Ip(), host.Port(), 30000);
         const std::string to =
             (i % 5 == 0 ? "refuse-" : "ok-") + std::to_string(c) + "-" + std::to_string(i) + "@y.test";
-        TIdMessage message = Message(to);
+        TIdMessage message = PlainMessage(to);
         try {
           smtp.Connect(5000);
           smtp.Send(message);

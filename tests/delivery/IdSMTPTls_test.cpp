@@ -8,6 +8,7 @@
 #include "delivery/IdSMTP.h"
 #include "platform/Failure.h"
 #include "support/FakeSmtpServer.h"
+#include "support/SmtpClientFixture.h"
 #include "support/TestCertificate.h"
 #include "support/Timing.h"
 
@@ -26,14 +27,6 @@ TIdMessage Message() {
   m.Date = EncodeDateTime({2004, 12, 7, 10, 1, 2, 0});
   m.Body = {"Hello", ".hidden dot"};
   return m;
-}
-
-void Aim(TIdSMTP& smtp, const FakeSmtpServer& fake, int readTimeout = 5000) {
-  smtp.Host = fake.Ip();
-  smtp.Port = fake.Port();
-  smtp.ReadTimeout = readTimeout;
-  smtp.HeloName = "me.test";
-  smtp.Writer.Charset = HeaderCharset::Latin1;
 }
 
 std::shared_ptr<const os::TlsContext> TrustingTheFakes() {

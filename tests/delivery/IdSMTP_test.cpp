@@ -10,9 +10,11 @@
 #include "platform/Failure.h"
 #include "platform/TcpListener.h"
 #include "support/FakeSmtpServer.h"
+#include "support/SmtpClientFixture.h"
 #include "support/Timing.h"
 
 using namespace std::chrono_literals;
+using testing_support::Aim;
 using testing_support::BacklogFullListener;
 using testing_support::Eventually;
 using testing_support::FakeSmtpRule;
@@ -31,14 +33,6 @@ TIdMessage Message(const std::string& to = "rcpt@y.test") {
   m.Date = EncodeDateTime({2004, 12, 7, 10, 1, 2, 0});
   m.Body = {"Hello"};
   return m;
-}
-
-void Aim(TIdSMTP& smtp, const FakeSmtpServer& fake, int readTimeout = 5000) {
-  smtp.Host = fake.Ip();
-  smtp.Port = fake.Port();
-  smtp.ReadTimeout = readTimeout;
-  smtp.HeloName = "me.test";
-  smtp.Writer.Charset = HeaderCharset::Latin1;
 }
 
 // The text of the failure a call raises, or "<none>".

@@ -15,6 +15,7 @@
 #include "platform/Failure.h"
 #include "support/FakeSmtpServer.h"
 #include "support/RelayHarness.h"
+#include "support/SmtpClientFixture.h"
 #include "support/TestCertificate.h"
 #include "support/Timing.h"
 
@@ -22,25 +23,6 @@ using namespace std::chrono_literals;
 using namespace testing_support;
 
 namespace {
-
-void Aim(TIdSMTP& smtp, const FakeSmtpServer& fake) {
-  smtp.Host = fake.Ip();
-  smtp.Port = fake.Port();
-  smtp.ReadTimeout = 30000;
-  smtp.HeloName = "me.test";
-  smtp.Writer.Charset = HeaderCharset::Latin1;
-}
-
-TIdMessage Message(const std::string& to) {
-  TIdMessage m;
-  m.Headers.Lines = {"Subject: Test"};
-  m.From.Address = "sender@x.test";
-  m.Recipients.Add().Address = to;
-  m.Subject = "Test";
-  m.Date = EncodeDateTime({2004, 12, 7, 10, 1, 2, 0});
-  m.Body = {"Hello", "."};
-  return m;
-}
 
 // True once `count` of the exchanger's sessions have said STARTTLS and
 // their clients are inside the handshake.
@@ -56,7 +38,7 @@ bool InHandshake(const FakeSmtpServer& fake, std::size_t count = 1) {
 TEST(TlsConcurrency, DisconnectSocketEndsAHandshakeAtOnceWithoutAPlainRetry) {
   FakeSmtpServer fake("127.0.0.2", OfferingTls({}, FakeTlsFault::Stall));
   TIdSMTP smtp;
-  Aim(smtp, fake);
+  Aim(smtp, fake, 30000);
   smtp.HostsWithoutTls = std::make_shared<HostSet>();
   auto connecting = std::async(std::launch::async, [&] {
     try {
@@ -122,8 +104,8 @@ TEST(TlsConcurrency, ManyClientsEncryptAtOnce) {
       // Half the clients share the default configuration, half their own.
       if (c % 2) smtp.Tls = trusting;
       for (int i = 0; i < kMessagesEach; ++i) {
-        Aim(smtp, *hosts[(c + i) % kHosts]);
-        TIdMessage message = Message("r" + std::to_string(c) + "-" + std::to_string(i) + "@y.test");
+        Aim(smtp, *hosts[(c + i) % kHosts], 30000);
+        TIdMessage message = PlainMessage("r" + std::to_string(c) + "-" + std::to_string(i) + "@y.test");
         try {
           smtp.Connect(5000);
           smtp.Send(message);

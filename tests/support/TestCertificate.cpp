@@ -8,20 +8,15 @@
 
 #include <stdexcept>
 
+#include "platform/OpenSslHandles.h"
+
 namespace testing_support {
 namespace {
 
-template <auto Release>
-struct Releaser {
-  template <typename T>
-  void operator()(T* handle) const {
-    Release(handle);
-  }
-};
-using BioPtr = std::unique_ptr<BIO, Releaser<BIO_free_all>>;
-using X509Ptr = std::unique_ptr<X509, Releaser<X509_free>>;
-using KeyPtr = std::unique_ptr<EVP_PKEY, Releaser<EVP_PKEY_free>>;
-using ExtensionPtr = std::unique_ptr<X509_EXTENSION, Releaser<X509_EXTENSION_free>>;
+using os::BioPtr;
+using os::KeyPtr;
+using os::X509Ptr;
+using ExtensionPtr = std::unique_ptr<X509_EXTENSION, os::OpenSslReleaser<X509_EXTENSION_free>>;
 
 void Check(bool ok, const char* step) {
   if (!ok) throw std::runtime_error(std::string("making the test certificate: ") + step);
@@ -66,14 +61,15 @@ TestCertificate MakeSelfSignedCertificate(const std::vector<std::string>& names)
   unsigned char serial[8];
   Check(RAND_bytes(serial, sizeof serial) == 1, "serial");
   serial[0] &= 0x7f;  // a positive number
-  Check(X509_set_version(x, 2) == 1 &&
-            BN_to_ASN1_INTEGER(
-                std::unique_ptr<BIGNUM, Releaser<BN_free>>(BN_bin2bn(serial, sizeof serial, nullptr)).get(),
-                X509_get_serialNumber(x)) != nullptr &&
-            X509_gmtime_adj(X509_getm_notBefore(x), -3600) != nullptr &&
-            X509_gmtime_adj(X509_getm_notAfter(x), 24 * 3600) != nullptr &&
-            X509_set_pubkey(x, key.get()) == 1,
-        "fields");
+  Check(
+      X509_set_version(x, 2) == 1 &&
+          BN_to_ASN1_INTEGER(
+              std::unique_ptr<BIGNUM, os::OpenSslReleaser<BN_free>>(BN_bin2bn(serial, sizeof serial, nullptr))
+                  .get(),
+              X509_get_serialNumber(x)) != nullptr &&
+          X509_gmtime_adj(X509_getm_notBefore(x), -3600) != nullptr &&
+          X509_gmtime_adj(X509_getm_notAfter(x), 24 * 3600) != nullptr && X509_set_pubkey(x, key.get()) == 1,
+      "fields");
   X509_NAME* subject = X509_get_subject_name(x);
   Check(X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_ASC,
                                    reinterpret_cast<const unsigned char*>(names.front().c_str()), -1, -1,
